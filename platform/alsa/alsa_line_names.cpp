@@ -1,0 +1,36 @@
+#include "platform/alsa/alsa_line_names.h"
+
+namespace {
+
+constexpr const char* kSpeakers[] = {"Master", "Speaker", "Front"};
+constexpr const char* kWaveOut[] = {"PCM", "Wave"};
+// "Capture" comes last: on PipeWire and PulseAudio desktops it is the default
+// source, which is usually the microphone.
+constexpr const char* kMicrophone[] = {"Mic", "Front Mic", "Internal Mic", "Capture"};
+constexpr const char* kLine[] = {"Line"};
+constexpr const char* kAuxiliary[] = {"Aux"};
+constexpr const char* kCompactDisc[] = {"CD"};
+constexpr const char* kSynthesizer[] = {"Synth", "MIDI", "FM"};
+
+}  // namespace
+
+std::span<const char* const> AlsaElementNamesFor(DWORD componentType) {
+    switch (componentType) {
+        case MIXERLINE_COMPONENTTYPE_DST_SPEAKERS:
+            return kSpeakers;
+        case MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT:
+            return kWaveOut;
+        case MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE:
+            return kMicrophone;
+        case MIXERLINE_COMPONENTTYPE_SRC_LINE:
+            return kLine;
+        case MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY:
+            return kAuxiliary;
+        case MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC:
+            return kCompactDisc;
+        case MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER:
+            return kSynthesizer;
+        default:
+            return {};
+    }
+}
