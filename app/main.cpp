@@ -1,0 +1,28 @@
+// Pegelwerk: the program is its window. Root is created, loaded (the no-mixer
+// message, if any, comes now) and only then shown; the program ends when the
+// window closes.
+#include <QApplication>
+#include <QIcon>
+#include <QPixmap>
+
+#include "platform/alsa/alsa_mixer_service.h"
+#include "platform/sound/alsa_sound_service.h"
+#include "ui/pegelwerk_icon.h"
+#include "ui/root.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pegelwerk"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Pegelwerk"));
+    QApplication::setApplicationVersion(QStringLiteral("2.00.0005"));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(PegelwerkIcon())));
+
+    AlsaMixerService mixer;
+    AlsaSoundService sound;
+    Root root(mixer, sound);
+    root.Form_Load();
+    root.show();
+    QApplication::exec();
+    return 0;
+}

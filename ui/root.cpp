@@ -1,0 +1,148 @@
+#include "ui/root.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWindow>
+
+#include "ui/level_steps.h"
+#include "ui/volume_slider.h"
+
+namespace {
+// The reasons a window closes, as the query-unload event reports them.
+constexpr std::int16_t vbFormControlMenu = 0;  // the user, through the window system
+constexpr std::int16_t vbFormCode = 1;         // the program
+}  // namespace
+
+Root::Root(MixerService& mixerService, SoundService& soundService, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      mixerService_(mixerService),
+      soundService_(soundService) {
+    BuildControls();
+    connect(RLautstärke, &Slider::Scroll, this, [this] { RLautstärke_Scroll(); });
+    connect(RMicrofon, &Slider::Scroll, this, [this] { RMicrofon_Scroll(); });
+    connect(RLineIn, &Slider::Scroll, this, [this] { RLineIn_Scroll(); });
+    connect(RCDAudio, &Slider::Scroll, this, [this] { RCDAudio_Scroll(); });
+    connect(RMidi, &Slider::Scroll, this, [this] { RMidi_Scroll(); });
+    connect(RWave, &Slider::Scroll, this, [this] { RWave_Scroll(); });
+}
+
+// A window destroyed without closing still releases the mixer.
+Root::~Root() = default;
+
+void Root::Form_Load() {
+    Mixer = std::make_unique<clsVolume>(mixerService_, *this);
+
+    const std::int32_t ranges[] = {
+        Mixer->MinWaveVolume(), Mixer->MaxWaveVolume(),   Mixer->MinMicVolume(),
+        Mixer->MaxMicVolume(),  Mixer->MinLineInVolume(), Mixer->MaxLineInVolume(),
+        Mixer->MinCDVolume(),   Mixer->MaxCDVolume(),     Mixer->MinMidVolume(),
+        Mixer->MaxMidVolume(),  Mixer->MinWavInVolume(),  Mixer->MaxWavInVolume(),
+    };
+    Slider* const sliders[] = {RLautstärke, RMicrofon, RLineIn, RCDAudio, RMidi, RWave};
+    for (int i = 0; i < 6; ++i) {
+        sliders[i]->Min(PositionOfLevel(ranges[2 * i]));
+        sliders[i]->Max(PositionOfLevel(ranges[2 * i + 1]));
+    }
+
+    UpdateSliders();
+}
+
+void Root::UpdateSliders() {
+    const std::int32_t levels[] = {
+        Mixer->WaveVolume(), Mixer->MicroVolume(), Mixer->LineInVolume(),
+        Mixer->CD_Volume(),  Mixer->MidVolume(),   Mixer->WaveInVolume(),
+    };
+    Slider* const sliders[] = {RLautstärke, RMicrofon, RLineIn, RCDAudio, RMidi, RWave};
+    for (int i = 0; i < 6; ++i) {
+        const std::int32_t p = sliders[i]->Value();
+        // Compared unrounded: a level between two positions is always written.
+        if (StepsOfLevel(levels[i]) == static_cast<double>(p)) continue;
+        sliders[i]->Value(PositionOfLevel(levels[i]));
+    }
+}
+
+void Root::Form_QueryUnload(std::int16_t& /*Cancel*/, std::int16_t& /*UnloadMode*/) {
+    Mixer.reset();
+}
+
+void Root::closeEvent(QCloseEvent* event) {
+    std::int16_t Cancel = 0;
+    std::int16_t UnloadMode = event->spontaneous() ? vbFormControlMenu : vbFormCode;
+    Form_QueryUnload(Cancel, UnloadMode);
+    if (Cancel != 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+std::int32_t Root::MsgBox(const std::string& Prompt, std::int32_t /*Buttons*/) {
+    // The mixer layer only ever asks for the OK-only style.
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                    QString::fromStdString(Prompt), QMessageBox::Ok);
+    box.exec();
+    return vbOK;
+}
+
+// Centred on the screen the first time it is shown.
+void Root::setVisible(bool visible) {
+    if (visible && !placed_) {
+        placed_ = true;
+        if (const QScreen* screen = this->screen()) {
+            // The frame counts where the window system already tells its size.
+            create();
+            const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+            QRect outer(QPoint(0, 0), size().grownBy(frame));
+            outer.moveCenter(screen->availableGeometry().center());
+            move(outer.topLeft());
+        }
+    }
+    QWidget::setVisible(visible);
+}
+
+void Root::RLautstärke_Scroll() {
+    const auto level = LevelOfPosition(RLautstärke->Value());
+    if (!level || !Mixer) return;
+    Mixer->WaveVolume(*level);
+    PlayFeedback();
+}
+
+void Root::RMicrofon_Scroll() {
+    const auto level = LevelOfPosition(RMicrofon->Value());
+    if (!level || !Mixer) return;
+    Mixer->MicroVolume(*level);
+    PlayFeedback();
+}
+
+void Root::RLineIn_Scroll() {
+    const auto level = LevelOfPosition(RLineIn->Value());
+    if (!level || !Mixer) return;
+    Mixer->LineInVolume(*level);
+    PlayFeedback();
+}
+
+void Root::RCDAudio_Scroll() {
+    const auto level = LevelOfPosition(RCDAudio->Value());
+    if (!level || !Mixer) return;
+    Mixer->CD_Volume(*level);
+    PlayFeedback();
+}
+
+void Root::RMidi_Scroll() {
+    const auto level = LevelOfPosition(RMidi->Value());
+    if (!level || !Mixer) return;
+    Mixer->MidVolume(*level);
+    PlayFeedback();
+}
+
+void Root::RWave_Scroll() {
+    const auto level = LevelOfPosition(RWave->Value());
+    if (!level || !Mixer) return;
+    Mixer->WaveInVolume(*level);
+    PlayFeedback();
+}
+
+void Root::PlayFeedback() { soundService_.sndPlaySoundA("ding.wav", SND_ASYNC | SND_NOSTOP); }
