@@ -7,6 +7,10 @@ namespace {
 // Short enough that draining or dropping at exit is quick, long enough for
 // sound servers not to starve.
 constexpr unsigned kLatencyMicroseconds = 150000;
+// The device is opened non-blocking and waited on in slices this long, so a
+// stop is seen quickly even where the device wakes its waiters rarely (sound
+// servers' ALSA plugins wake them only on their timing updates).
+constexpr int kWaitSliceMilliseconds = 20;
 }  // namespace
 
 AlsaPcmSink::AlsaPcmSink(std::string device) : device_(std::move(device)) {}
@@ -16,7 +20,7 @@ AlsaPcmSink::~AlsaPcmSink() { close(); }
 bool AlsaPcmSink::open(unsigned rate, unsigned channels) {
     close();
     snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
+    if (snd_pcm_open(&pcm, device_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return false;
     if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, channels,
                            rate, 1, kLatencyMicroseconds) < 0) {
         snd_pcm_close(pcm);
@@ -31,9 +35,10 @@ bool AlsaPcmSink::write(const std::int16_t* samples, std::size_t frames) {
     if (pcm_ == nullptr) return false;
     int recoveries = 0;
     while (frames > 0) {
+        if (stopRequested()) return false;
         snd_pcm_sframes_t n = snd_pcm_writei(pcm_, samples, frames);
         if (n == -EAGAIN || n == 0) {
-            snd_pcm_wait(pcm_, 100);
+            waitBriefly();
             continue;
         }
         if (n < 0) {
@@ -50,8 +55,21 @@ bool AlsaPcmSink::write(const std::int16_t* samples, std::size_t frames) {
     return true;
 }
 
+void AlsaPcmSink::waitBriefly() { snd_pcm_wait(pcm_, kWaitSliceMilliseconds); }
+
 void AlsaPcmSink::drain() {
-    if (pcm_ != nullptr) snd_pcm_drain(pcm_);
+    if (pcm_ == nullptr) return;
+    // Non-blocking, the drain only starts here; the sound is heard out below.
+    if (snd_pcm_drain(pcm_) != -EAGAIN) return;
+    // What is left is one buffer at most; a device that never finishes it is
+    // given up on after a while rather than holding the worker.
+    for (int slice = 0; snd_pcm_state(pcm_) == SND_PCM_STATE_DRAINING; ++slice) {
+        if (stopRequested() || slice * kWaitSliceMilliseconds > 2000) {
+            snd_pcm_drop(pcm_);
+            return;
+        }
+        waitBriefly();
+    }
 }
 
 void AlsaPcmSink::drop() {

@@ -20,9 +20,15 @@ public:
     void drain() override;
     void drop() override;
     void close() override;
+    void watchForStop(const std::atomic<bool>* stop) override { stop_ = stop; }
 
 private:
+    bool stopRequested() const { return stop_ != nullptr && stop_->load(); }
+    // Waits until the device can take frames, a short while at most.
+    void waitBriefly();
+
     std::string device_;
     snd_pcm_t* pcm_ = nullptr;
     unsigned channels_ = 0;
+    const std::atomic<bool>* stop_ = nullptr;
 };

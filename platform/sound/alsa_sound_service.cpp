@@ -124,7 +124,7 @@ void AlsaSoundService::run() {
 bool AlsaSoundService::play(const Request& request) {
     std::optional<OpenedSound> sound;
     if (auto path = resolveSoundName(request.name, setup_.searchDirectories)) {
-        sound = primed(openSoundFile(*path));
+        sound = primed(openWaveFile(*path));
     }
     if (!sound && (request.flags & SND_NODEFAULT) == 0) {
         for (const auto& fallback : setup_.defaultSounds) {
@@ -138,7 +138,9 @@ bool AlsaSoundService::play(const Request& request) {
     const unsigned rate = sound->source->rate();
     const unsigned channels = sound->source->channels();
     std::unique_ptr<PcmSink> sink = setup_.makeSink ? setup_.makeSink() : nullptr;
-    if (!sink || !sink->open(rate, channels)) return false;
+    if (!sink) return false;
+    sink->watchForStop(&cancel_);
+    if (!sink->open(rate, channels)) return false;
 
     const auto limit = std::max<std::size_t>(
         1, static_cast<std::size_t>(std::max(0.0, setup_.longestSoundSeconds) * rate));

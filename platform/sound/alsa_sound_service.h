@@ -47,6 +47,8 @@ public:
     // waits and returns whether a sound was played. SND_NOSTOP: while a sound
     // is queued or playing the request is dropped (false); without it the new
     // request replaces the one queued or playing. A null name stops the sound.
+    // The named sound must be a WAVE file; the default sounds may be any format
+    // libsndfile reads.
     bool sndPlaySoundA(const char* pszSound, std::uint32_t fuSound) override;
 
     // Waits until no sound is queued or playing; false if `timeout` passed first.

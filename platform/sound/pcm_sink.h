@@ -2,6 +2,7 @@
 // The sound service's worker thread is its only user.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,9 @@ public:
     // Throws away what is still queued (used when playback is cut short).
     virtual void drop() = 0;
     virtual void close() = 0;
+    // A flag another thread raises to cut the sound short: an output that can
+    // block (in write or drain) looks at it while it waits.
+    virtual void watchForStop(const std::atomic<bool>* /*stop*/) {}
 };
 
 using PcmSinkFactory = std::function<std::unique_ptr<PcmSink>()>;

@@ -67,15 +67,25 @@ private:
     SF_INFO info_;
 };
 
-}  // namespace
+// A WAVE file in any of the containers libsndfile reads it from: RIFF, its
+// big-endian twin RIFX, and RF64.
+bool isWaveFile(int fd) {
+    std::array<unsigned char, 12> head{};
+    if (pread(fd, head.data(), head.size(), 0) != static_cast<ssize_t>(head.size())) return false;
+    const bool container = std::memcmp(head.data(), "RIFF", 4) == 0 ||
+                           std::memcmp(head.data(), "RIFX", 4) == 0 ||
+                           std::memcmp(head.data(), "RF64", 4) == 0;
+    return container && std::memcmp(head.data() + 8, "WAVE", 4) == 0;
+}
 
-std::unique_ptr<SoundSource> openSoundFile(const std::filesystem::path& path) {
+std::unique_ptr<SoundSource> openDecodable(const std::filesystem::path& path, bool waveOnly) {
     // O_NONBLOCK keeps a FIFO named like the sound from blocking the open; only
     // regular files are played.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !waveDataComplete(fd, st.st_size)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (waveOnly && !isWaveFile(fd)) ||
+        !waveDataComplete(fd, st.st_size)) {
         ::close(fd);
         return nullptr;
     }
@@ -97,4 +107,14 @@ std::unique_ptr<SoundSource> openSoundFile(const std::filesystem::path& path) {
     // Float files that overshoot ±1.0 are clipped instead of wrapping around.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     return std::make_unique<SoundFileSource>(fd, file, info);
+}
+
+}  // namespace
+
+std::unique_ptr<SoundSource> openSoundFile(const std::filesystem::path& path) {
+    return openDecodable(path, false);
+}
+
+std::unique_ptr<SoundSource> openWaveFile(const std::filesystem::path& path) {
+    return openDecodable(path, true);
 }

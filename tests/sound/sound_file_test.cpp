@@ -13,6 +13,7 @@
 using testing_support::readBytes;
 using testing_support::TempDir;
 using testing_support::writeBytes;
+using testing_support::writeSound;
 using testing_support::writeWave;
 
 namespace {
@@ -89,6 +90,42 @@ TEST(SoundFile, RefusesBrokenAndHostileFilesWithoutHanging) {
     }
     // The untouched file still opens: the refusals above are down to the damage.
     EXPECT_NE(openSoundFile(dir / "good.wav"), nullptr);
+}
+
+TEST(SoundFile, NamedSoundMustBeAWaveFileWhileDefaultSoundsMayBeAnyFormat) {
+    TempDir dir;
+    const std::pair<const char*, int> waves[] = {
+        {"riff.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+        {"rifx.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG},
+        {"rf64.wav", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
+        {"wavex.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24},
+        {"adpcm.wav", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM},
+    };
+    const std::pair<const char*, int> others[] = {
+        {"aiff.wav", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+        {"flac.wav", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"ogg.wav", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+        {"au.wav", SF_FORMAT_AU | SF_FORMAT_PCM_16},
+    };
+    for (const auto& [name, format] : waves) {
+        SCOPED_TRACE(name);
+        const auto written = writeSound(dir / name, format, 8000, 1, 1000, 440.0);
+        auto asked = openWaveFile(dir / name);
+        ASSERT_NE(asked, nullptr);
+        const auto samples = readAll(*asked, 256);
+        if ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16) {
+            EXPECT_EQ(samples, written);
+        } else {
+            EXPECT_GE(samples.size(), written.size());
+        }
+        EXPECT_NE(openSoundFile(dir / name), nullptr);
+    }
+    for (const auto& [name, format] : others) {
+        SCOPED_TRACE(name);
+        writeSound(dir / name, format, 8000, 1, 4000, 440.0);
+        EXPECT_EQ(openWaveFile(dir / name), nullptr);
+        EXPECT_NE(openSoundFile(dir / name), nullptr);  // a theme's bell.oga is fine
+    }
 }
 
 TEST(SoundFile, BuiltInToneIsAShortAudibleMonoSound) {

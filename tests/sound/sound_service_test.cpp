@@ -216,6 +216,30 @@ TEST_F(SoundServiceTest, MissingOrBrokenSoundPlaysTheDefaultSoundInstead) {
     }
 }
 
+// Found by fuzzing: libsndfile's Ogg Vorbis reader leaks on a stream that ends
+// after its first page. The named sound is only ever read as a WAVE file, so
+// neither this nor a sound Ogg file named like the ding reaches that decoder,
+// and the default sound plays. Under LeakSanitizer the leak fails this test.
+TEST_F(SoundServiceTest, OggFileNamedLikeTheDingPlaysTheDefaultSoundAndLeaksNothing) {
+    testing_support::writeSound(dir / "whole.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 8000, 1,
+                                4000, 440.0);
+    const std::string whole = testing_support::readBytes(dir / "whole.ogg");
+    const std::size_t secondPage = whole.find("OggS", 4);
+    ASSERT_NE(secondPage, std::string::npos);
+    AlsaSoundService service(setup());
+    const auto tone = toneSamples();
+    for (const std::string& bytes : {whole.substr(0, secondPage), whole}) {
+        writeBytes(dir / "ding.wav", bytes);
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(service.sndPlaySoundA("ding.wav", kFeedbackFlags));
+            ASSERT_TRUE(service.waitUntilIdle(5s));
+        }
+    }
+    const auto sessions = log->sessions();
+    ASSERT_EQ(sessions.size(), 4u);
+    for (const auto& s : sessions) EXPECT_EQ(s.samples, tone);
+}
+
 TEST_F(SoundServiceTest, DefaultSoundIsTheFirstUsableThemeSoundElseTheTone) {
     auto s = setup();
     writeBytes(dir / "broken-bell.oga", "not a sound");

@@ -33,9 +33,11 @@ private:
     std::filesystem::path path_;
 };
 
-// Writes a 16-bit WAVE sine of `frames` frames and returns its samples.
-inline std::vector<std::int16_t> writeWave(const std::filesystem::path& path, int rate,
-                                           int channels, int frames, double frequency) {
+// Writes a sine of `frames` frames in the libsndfile `format` and returns its
+// samples as given to the encoder.
+inline std::vector<std::int16_t> writeSound(const std::filesystem::path& path, int format,
+                                            int rate, int channels, int frames,
+                                            double frequency) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * channels);
     for (int i = 0; i < frames; ++i) {
         for (int c = 0; c < channels; ++c) {
@@ -46,13 +48,19 @@ inline std::vector<std::int16_t> writeWave(const std::filesystem::path& path, in
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.format = format;
     SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
     if (f != nullptr) {
         sf_writef_short(f, samples.data(), frames);
         sf_close(f);
     }
     return samples;
+}
+
+// Writes a 16-bit WAVE sine of `frames` frames and returns its samples.
+inline std::vector<std::int16_t> writeWave(const std::filesystem::path& path, int rate,
+                                           int channels, int frames, double frequency) {
+    return writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, channels, frames, frequency);
 }
 
 // All samples of a sound file as 16-bit values; empty when it cannot be read.
