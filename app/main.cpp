@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Pegelwerk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pegelwerk"));
     QApplication::setApplicationVersion(QStringLiteral("2.00.0005"));
+    // Lets desktops match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.pegelwerk.Pegelwerk"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(PegelwerkIcon())));
 

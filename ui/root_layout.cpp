@@ -69,9 +69,11 @@ QLabel* MakeLabel(QWidget* parent, const LabelBox& box) {
     return label;
 }
 
-Slider* MakeSlider(QWidget* parent, const char* name, int left, int top) {
+// A slider is announced by the caption above it ("Microfon, slider, 5").
+Slider* MakeSlider(QWidget* parent, const char* name, const char* caption, int left, int top) {
     auto* slider = new Slider(parent);
     slider->setObjectName(QString::fromUtf8(name));
+    slider->setAccessibleName(QString::fromUtf8(caption));
     slider->setGeometry(Px(left), Px(top), Px(1860), Px(630));
     return slider;
 }
@@ -87,12 +89,12 @@ void Root::BuildControls() {
 
     for (const LabelBox& box : kLabels) MakeLabel(this, box);
 
-    RLautstärke = MakeSlider(this, "RLautstärke", 270, 1035);
-    RMicrofon = MakeSlider(this, "RMicrofon", 2565, 1035);
-    RLineIn = MakeSlider(this, "RLineIn", 4860, 1035);
-    RCDAudio = MakeSlider(this, "RCDAudio", 270, 2430);
-    RMidi = MakeSlider(this, "RMidi", 2610, 2430);
-    RWave = MakeSlider(this, "RWave", 4860, 2430);
+    RLautstärke = MakeSlider(this, "RLautstärke", "Lautstärkeregler", 270, 1035);
+    RMicrofon = MakeSlider(this, "RMicrofon", "Microfon", 2565, 1035);
+    RLineIn = MakeSlider(this, "RLineIn", "Line In", 4860, 1035);
+    RCDAudio = MakeSlider(this, "RCDAudio", "CD-Audio", 270, 2430);
+    RMidi = MakeSlider(this, "RMidi", "MIDI", 2610, 2430);
+    RWave = MakeSlider(this, "RWave", "Wave", 4860, 2430);
 
     setTabOrder(RLautstärke, RMicrofon);
     setTabOrder(RMicrofon, RLineIn);

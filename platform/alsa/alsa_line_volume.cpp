@@ -46,3 +46,15 @@ int AlsaLineVolume::WriteAll(long raw) const {
                        : snd_mixer_selem_set_playback_volume_all(element_, raw);
     return err < 0 ? err : 0;
 }
+
+bool AlsaLineVolume::SeemsAt(long raw) const {
+    for (int c = SND_MIXER_SCHN_FRONT_LEFT; c <= SND_MIXER_SCHN_LAST; ++c) {
+        auto channel = static_cast<snd_mixer_selem_channel_id_t>(c);
+        if (!HasChannel(channel)) continue;
+        long value = 0;
+        int err = capture_ ? snd_mixer_selem_get_capture_volume(element_, channel, &value)
+                           : snd_mixer_selem_get_playback_volume(element_, channel, &value);
+        if (err < 0 || value != raw) return false;
+    }
+    return true;
+}

@@ -16,6 +16,9 @@ public:
     int Range(long& rawMin, long& rawMax) const;
     int ReadLoudest(long& raw) const;
     int WriteAll(long raw) const;
+    // Whether every channel holds `raw` as far as the mixer knows; the simple
+    // mixer skips a write of what it believes is there already.
+    bool SeemsAt(long raw) const;
 
     unsigned Channels() const;
     bool IsCapture() const { return capture_; }

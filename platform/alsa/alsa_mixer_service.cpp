@@ -85,7 +85,7 @@ MMRESULT AlsaMixerService::mixerClose(HMIXER hmx) {
 }
 
 AlsaMixerDevice* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, DWORD query,
-                                            MMRESULT& result) {
+                                            MMRESULT& result, bool refresh) {
     if (!FlagsAccepted(flags, query)) {
         result = MMSYSERR_INVALFLAG;
         return nullptr;
@@ -95,7 +95,7 @@ AlsaMixerDevice* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, DWORD quer
         result = MMSYSERR_INVALHANDLE;
         return nullptr;
     }
-    if (it->second->Refresh() < 0) {
+    if (refresh && it->second->Refresh() < 0) {
         result = MMSYSERR_ERROR;  // the card stopped answering
         return nullptr;
     }
@@ -172,14 +172,14 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
 
 MMRESULT AlsaMixerService::DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details,
                                          DWORD flags, AlsaMixerDevice*& device,
-                                         std::size_t& element) {
+                                         std::size_t& element, bool refresh) {
     // One uniform value for all channels is what this service exchanges.
     if (!details || details->cbStruct < kControlDetailsSize || details->cChannels != 1 ||
         details->cMultipleItems != 0 ||
         details->cbDetails < sizeof(MIXERCONTROLDETAILS_UNSIGNED) || !details->paDetails)
         return MMSYSERR_INVALPARAM;
     MMRESULT result;
-    device = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result);
+    device = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result, refresh);
     if (!device) return result;
     if (!ElementOfControl(details->dwControlID, device->ElementCount(), element))
         return MIXERR_INVALCONTROL;
@@ -190,7 +190,7 @@ MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDE
                                                    DWORD fdwDetails) {
     AlsaMixerDevice* device = nullptr;
     std::size_t element = 0;
-    if (MMRESULT r = DetailsTarget(hmxobj, pmxcd, fdwDetails, device, element)) return r;
+    if (MMRESULT r = DetailsTarget(hmxobj, pmxcd, fdwDetails, device, element, true)) return r;
     auto volume = AlsaLineVolume::Of(device->Element(element));
     if (!volume) return MIXERR_INVALCONTROL;
     long rawMin = 0, rawMax = 0, raw = 0;
@@ -200,19 +200,30 @@ MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDE
     return MMSYSERR_NOERROR;
 }
 
+// A write of a value the element does not seem to hold goes to the card
+// whatever the card did meanwhile, and fails there when the card is gone; so
+// the card's changes are taken in first only when the simple mixer would skip
+// the write as one of the value it already has. Taking them in costs a round
+// of reads on the card, more than the write itself.
 MMRESULT AlsaMixerService::mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                                   DWORD fdwDetails) {
-    AlsaMixerDevice* device = nullptr;
-    std::size_t element = 0;
-    if (MMRESULT r = DetailsTarget(hmxobj, pmxcd, fdwDetails, device, element)) return r;
-    MIXERCONTROLDETAILS_UNSIGNED value;
-    std::memcpy(&value, pmxcd->paDetails, sizeof value);
-    if (value.dwValue > kLevelMaximum) return MIXERR_INVALVALUE;
-    auto volume = AlsaLineVolume::Of(device->Element(element));
-    if (!volume) return MIXERR_INVALCONTROL;
-    long rawMin = 0, rawMax = 0;
-    if (volume->Range(rawMin, rawMax) < 0 ||
-        volume->WriteAll(LevelToRaw(value.dwValue, rawMin, rawMax)) < 0)
-        return MMSYSERR_ERROR;
-    return MMSYSERR_NOERROR;
+    for (bool refresh : {false, true}) {
+        AlsaMixerDevice* device = nullptr;
+        std::size_t element = 0;
+        if (MMRESULT r = DetailsTarget(hmxobj, pmxcd, fdwDetails, device, element, refresh))
+            return r;
+        MIXERCONTROLDETAILS_UNSIGNED value;
+        std::memcpy(&value, pmxcd->paDetails, sizeof value);
+        if (value.dwValue > kLevelMaximum) return MIXERR_INVALVALUE;
+        auto volume = AlsaLineVolume::Of(device->Element(element));
+        long rawMin = 0, rawMax = 0;
+        if (!volume || volume->Range(rawMin, rawMax) < 0) {
+            if (!refresh) continue;  // perhaps the card changed: look again
+            return volume ? MMSYSERR_ERROR : MIXERR_INVALCONTROL;
+        }
+        const long raw = LevelToRaw(value.dwValue, rawMin, rawMax);
+        if (!refresh && volume->SeemsAt(raw)) continue;
+        return volume->WriteAll(raw) < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+    }
+    return MMSYSERR_ERROR;
 }

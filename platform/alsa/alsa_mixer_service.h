@@ -40,12 +40,13 @@ public:
 
 private:
     // The open mixer that a call addresses, after taking in the card's
-    // changes; nullptr with `result` set when there is none or the card
-    // stopped answering.
-    AlsaMixerDevice* Addressed(HMIXER hmx, DWORD flags, DWORD query, MMRESULT& result);
+    // changes when `refresh` says so; nullptr with `result` set when there is
+    // none or the card stopped answering.
+    AlsaMixerDevice* Addressed(HMIXER hmx, DWORD flags, DWORD query, MMRESULT& result,
+                               bool refresh = true);
     // The line volume that a details call addresses; `result` says why not.
     MMRESULT DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details, DWORD flags,
-                           AlsaMixerDevice*& device, std::size_t& element);
+                           AlsaMixerDevice*& device, std::size_t& element, bool refresh);
     HMIXER NewHandle();
 
     std::string controlDevice_ = "default";

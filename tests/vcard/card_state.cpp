@@ -50,8 +50,10 @@ public:
         }
     }
 
+    // Overwrites in place and then cuts the file to the new length: emptying
+    // it first would free its block on every write, which costs a
+    // millisecond on a file system mounted with discard.
     int Replace(const std::string& text) {
-        if (::ftruncate(fd_, 0) != 0) return -errno;
         std::size_t done = 0;
         while (done < text.size()) {
             ssize_t n = ::pwrite(fd_, text.data() + done, text.size() - done,
@@ -62,6 +64,7 @@ public:
             }
             done += static_cast<std::size_t>(n);
         }
+        if (::ftruncate(fd_, static_cast<off_t>(text.size())) != 0) return -errno;
         return 0;
     }
 
