@@ -9,11 +9,13 @@
 #   E2E_SOUND_PROBE   compares captured sound with the expected sound
 #   E2E_MSGBOX_REF    shows a reference message box
 #   E2E_DING          the built ding.wav
+#   E2E_DATADIR       the installed data folder where the program also looks for it
 #   E2E_WORK_ROOT     where each test keeps its folder (screenshots, logs, card)
 set -euo pipefail
 
 E2E_FAILS=0
 E2E_PIDS=()
+E2E_TEMP=
 E2E_SKIP=77
 
 # The six sliders in tab order: their names, the full virtual card's control
@@ -40,6 +42,13 @@ e2e_cleanup() {
   local pid
   for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ -n "$E2E_TEMP" ]; then rm -rf "$E2E_TEMP"; fi
+}
+
+# e2e_temp: a short-named scratch folder (E2E_TEMP) for sockets, whose paths
+# must stay short; removed at the end.
+e2e_temp() {
+  E2E_TEMP=$(mktemp -d /tmp/pegelwerk-e2e.XXXXXX)
 }
 
 # e2e_setup NAME: a work folder under the build tree and a private display.
@@ -48,6 +57,7 @@ e2e_setup() {
   E2E_DIR="$E2E_WORK_ROOT/$E2E_NAME"
   rm -rf "$E2E_DIR" && mkdir -p "$E2E_DIR"
   trap e2e_cleanup EXIT
+  trap "exit 143" TERM INT
   unset WAYLAND_DISPLAY QT_QPA_PLATFORM
   # Qt wants a private runtime folder; without one it warns on every start.
   export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
@@ -117,8 +127,11 @@ e2e_start() {
 
 # e2e_windows PID: the viewable windows of the program titled "Pegelwerk".
 e2e_windows() {
-  xdotool search --onlyvisible --pid "$1" --name '^Pegelwerk$' 2>/dev/null || true
+  xdotool search --all --onlyvisible --pid "$1" --name '^Pegelwerk$' 2>/dev/null || true
 }
+
+e2e_has_window() { [ -n "$(e2e_windows "$1")" ]; }
+e2e_not_viewable() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 
 # e2e_size WINDOW: "WIDTHxHEIGHT" of the window's client area.
 e2e_size() {
@@ -134,12 +147,15 @@ e2e_find_main() {
   return 1
 }
 
-# e2e_wait_main: waits for the main window (E2E_WIN) and gives it the focus.
+# e2e_wait_main: waits for the main window (E2E_WIN, its place on the screen
+# E2E_WIN_X, E2E_WIN_Y) and gives it the focus.
 e2e_wait_main() {
   local i
   for i in $(seq 500); do
     if E2E_WIN=$(e2e_find_main); then
       xdotool windowfocus --sync "$E2E_WIN"
+      E2E_WIN_X=$(xwininfo -id "$E2E_WIN" | awk '/Absolute upper-left X:/ {print $4}')
+      E2E_WIN_Y=$(xwininfo -id "$E2E_WIN" | awk '/Absolute upper-left Y:/ {print $4}')
       return 0
     fi
     kill -0 "$E2E_PID" 2>/dev/null || break
@@ -186,6 +202,63 @@ e2e_expect_clean_exit() {
     cat "$E2E_LOG" >&2
   fi
 }
+
+# e2e_pulse_start: a private pulseaudio daemon (E2E_PULSE_PID) with a null
+# sink and a null source as the defaults, and ALSA's default control and PCM
+# routed to it through the pulse plugin; pactl talks to it too. Skips the
+# test when the daemon cannot start here.
+e2e_pulse_start() {
+  command -v pulseaudio >/dev/null || e2e_skip "pulseaudio is not installed"
+  command -v pactl >/dev/null || e2e_skip "pactl is not installed"
+  e2e_temp
+  local socket="$E2E_TEMP/native"
+  mkdir -p -m 700 "$E2E_TEMP/runtime" "$E2E_TEMP/home"
+  cat >"$E2E_DIR/daemon.pa" <<CONFIG
+load-module module-null-sink sink_name=pegelwerk_sink
+load-module module-null-source source_name=pegelwerk_source
+load-module module-native-protocol-unix socket=$socket auth-anonymous=1
+set-default-sink pegelwerk_sink
+set-default-source pegelwerk_source
+CONFIG
+  echo "autospawn = no" >"$E2E_DIR/client.conf"
+  export PULSE_SERVER="unix:$socket" PULSE_CLIENTCONFIG="$E2E_DIR/client.conf"
+  # -n: none of the system's own configuration; a private home and runtime
+  # folder, so nothing of a desktop session on this machine is touched.
+  XDG_RUNTIME_DIR="$E2E_TEMP/runtime" HOME="$E2E_TEMP/home" \
+    pulseaudio -n -F "$E2E_DIR/daemon.pa" --daemonize=no --exit-idle-time=-1 \
+    --use-pid-file=no --log-target=stderr >"$E2E_DIR/pulseaudio.log" 2>&1 &
+  E2E_PULSE_PID=$!
+  E2E_PIDS+=("$E2E_PULSE_PID")
+  if ! e2e_poll 10 e2e_pulse_ready; then
+    e2e_skip "the pulseaudio daemon did not start: $(tail -n 5 "$E2E_DIR/pulseaudio.log")"
+  fi
+  e2e_log "pulseaudio $E2E_PULSE_PID on $socket"
+  cat >"$E2E_DIR/asound.conf" <<CONFIG
+pcm.!default { type pulse server "unix:$socket" }
+ctl.!default { type pulse server "unix:$socket" }
+CONFIG
+  export ALSA_CONFIG_PATH="$E2E_DIR/asound.conf"
+  amixer -D default contents >/dev/null 2>&1 ||
+    e2e_abort "ALSA's pulse plugin does not reach the daemon (is libasound2-plugins installed?)"
+  # The plugin's controls: the sink's volume is "Master", the source's
+  # "Capture"; the other four sliders have no line.
+  E2E_LINES=("Master Playback Volume" "Capture Volume" "" "" "" "")
+}
+e2e_pulse_ready() { kill -0 "$E2E_PULSE_PID" 2>/dev/null && pactl info >/dev/null 2>&1; }
+
+# e2e_pulse_stop: ends the daemon by its PID.
+e2e_pulse_stop() {
+  kill "$E2E_PULSE_PID"
+  e2e_poll 10 e2e_ended "$E2E_PULSE_PID" || e2e_fail "the pulseaudio daemon did not stop"
+}
+
+# e2e_pulse_volume sink|source: the default device's channel volumes, "v1,v2".
+e2e_pulse_volume() {
+  pactl "get-$1-volume" "@DEFAULT_${1^^}@" | grep -o '[a-z-]*: [0-9]* /' | awk '{print $2}' |
+    paste -sd,
+}
+e2e_pulse_is() { [ "$(e2e_pulse_volume "$1")" = "$2" ]; }
+e2e_pulse_playing() { [ -n "$(pactl list short sink-inputs)" ]; }
 
 # --- The card, read with amixer -------------------------------------------
 
@@ -252,8 +325,13 @@ e2e_model_from_card() {
   local i line raw
   for i in 0 1 2 3 4 5; do
     line=${E2E_LINES[$i]}
-    raw=${E2E_VALUES[$line]%%,*}
-    E2E_POS[$i]=$(e2e_position_for "$raw" "${E2E_MIN[$line]}" "${E2E_MAX[$line]}")
+    if [ -n "$line" ] && [ -n "${E2E_VALUES[$line]:-}" ] &&
+       [ "${E2E_MAX[$line]}" -gt "${E2E_MIN[$line]}" ]; then
+      raw=${E2E_VALUES[$line]%%,*}
+      E2E_POS[$i]=$(e2e_position_for "$raw" "${E2E_MIN[$line]}" "${E2E_MAX[$line]}")
+    else
+      E2E_POS[$i]=0  # a line the card lacks: its slider is fixed at 0
+    fi
   done
   E2E_SNAPSHOT=()
   for line in "${!E2E_VALUES[@]}"; do E2E_SNAPSHOT[$line]=${E2E_VALUES[$line]}; done
@@ -309,6 +387,21 @@ e2e_thumb_x() {
   echo $((E2E_SLIDER_X[$1] + E2E_THUMB_FIRST + $2 * E2E_THUMB_TRAVEL / E2E_TOP))
 }
 e2e_groove_y() { echo $((E2E_SLIDER_Y[$1] + E2E_GROOVE_Y)); }
+
+# e2e_pointer X Y: the pointer to a point of the main window.
+e2e_pointer() {
+  xdotool mousemove $((E2E_WIN_X + $1)) $((E2E_WIN_Y + $2))
+}
+
+# e2e_expect_sound WHAT ding FILE | WHAT default: the card's capture
+# ($E2E_CARD/capture.wav) holds that sound, from its first sample on.
+e2e_expect_sound() {
+  local what=$1 capture="$E2E_CARD/capture.wav"
+  shift
+  if ! e2e_poll 5 "$E2E_SOUND_PROBE" plays "$capture" "$@" >/dev/null; then
+    e2e_fail "$what: $("$E2E_SOUND_PROBE" plays "$capture" "$@")"
+  fi
+}
 
 # --- Checks ----------------------------------------------------------------
 
