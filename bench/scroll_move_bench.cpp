@@ -1,0 +1,108 @@
+// One slider move end to end inside the process, beside the floor: the
+// master slider of Root takes a user step (the Scroll handler, clsVolume, the
+// ALSA mixer service, the virtual card, and the ding request), and a bare
+// snd_mixer_selem_set_playback_volume_all writes the same raw values to the
+// same card. The sound service is the real one with an output that plays in
+// real time but makes no noise, so a move while the ding plays is dropped as
+// in the program.
+//
+// Run: scroll_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only
+#include <alsa/asoundlib.h>
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "platform/alsa/alsa_mixer_service.h"
+#include "platform/sound/alsa_sound_service.h"
+#include "tests/sound/paced_fake_sink.h"
+#include "tests/vcard/virtual_card.h"
+#include "ui/root.h"
+#include "ui/volume_slider.h"
+
+namespace {
+
+// Positions 5 and 6 of the master: levels 30000 and 36000, raw 40 and 48 of 0..87.
+constexpr long kRawAtFive = 40;
+constexpr long kRawAtSix = 48;
+
+struct Program {
+    testing_support::VirtualCard card{"full"};
+    AlsaMixerService mixer;
+    std::unique_ptr<AlsaSoundService> sound;
+    std::unique_ptr<Root> root;
+    Slider* master = nullptr;
+
+    Program() {
+        SoundServiceSetup setup = SoundServiceSetup::standard();
+        setup.makeSink =
+            testing_support::pacedSinkFactory(std::make_shared<testing_support::SinkLog>());
+        setup.searchDirectories = {std::filesystem::path(PEGELWERK_DING_WAV).parent_path()};
+        sound = std::make_unique<AlsaSoundService>(std::move(setup));
+        root = std::make_unique<Root>(mixer, *sound);
+        root->Form_Load();
+        master = root->findChild<Slider*>(QStringLiteral("RLautstärke"));
+        master->Value(5);
+    }
+};
+
+// Made on first use, gone before the application object.
+std::unique_ptr<Program> program;
+
+Program& TheProgram() {
+    if (!program) program = std::make_unique<Program>();
+    return *program;
+}
+
+void BM_SliderMove(benchmark::State& state) {
+    Slider* master = TheProgram().master;
+    master->Value(5);
+    bool up = true;
+    for (auto _ : state) {
+        master->triggerAction(up ? QAbstractSlider::SliderSingleStepAdd
+                                 : QAbstractSlider::SliderSingleStepSub);
+        up = !up;
+    }
+    if (master->Value() != 5 && master->Value() != 6) state.SkipWithError("the slider ran off");
+}
+BENCHMARK(BM_SliderMove);
+
+void BM_BareSetPlaybackVolumeAll(benchmark::State& state) {
+    TheProgram();  // the same card, set up the same way
+    snd_mixer_t* mixer = nullptr;
+    if (snd_mixer_open(&mixer, 0) < 0 || snd_mixer_attach(mixer, "default") < 0 ||
+        snd_mixer_selem_register(mixer, nullptr, nullptr) < 0 || snd_mixer_load(mixer) < 0) {
+        state.SkipWithError("cannot open the card");
+        if (mixer) snd_mixer_close(mixer);
+        return;
+    }
+    snd_mixer_selem_id_t* id;
+    snd_mixer_selem_id_alloca(&id);
+    snd_mixer_selem_id_set_name(id, "Master");
+    snd_mixer_elem_t* master = snd_mixer_find_selem(mixer, id);
+    bool up = true;
+    for (auto _ : state) {
+        if (snd_mixer_selem_set_playback_volume_all(master, up ? kRawAtSix : kRawAtFive) < 0) {
+            state.SkipWithError("write refused");
+            break;
+        }
+        up = !up;
+    }
+    snd_mixer_close(mixer);
+}
+BENCHMARK(BM_BareSetPlaybackVolumeAll);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    program.reset();
+    return 0;
+}
