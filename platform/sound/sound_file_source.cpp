@@ -1,12 +1,13 @@
 #include "platform/sound/sound_file_source.h"
 
 #include <fcntl.h>
-#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstring>
+
+#include "platform/sound/sndfile_library.h"
 
 namespace {
 
@@ -45,10 +46,10 @@ bool waveDataComplete(int fd, off_t fileSize) {
 
 class SoundFileSource : public SoundSource {
 public:
-    SoundFileSource(int fd, SNDFILE* file, const SF_INFO& info)
-        : fd_(fd), file_(file), info_(info) {}
+    SoundFileSource(const SndfileLibrary& sndfile, int fd, SNDFILE* file, const SF_INFO& info)
+        : sndfile_(sndfile), fd_(fd), file_(file), info_(info) {}
     ~SoundFileSource() override {
-        sf_close(file_);
+        sndfile_.close(file_);
         ::close(fd_);
     }
     SoundFileSource(const SoundFileSource&) = delete;
@@ -57,11 +58,12 @@ public:
     unsigned rate() const override { return static_cast<unsigned>(info_.samplerate); }
     unsigned channels() const override { return static_cast<unsigned>(info_.channels); }
     std::size_t read(std::int16_t* out, std::size_t frames) override {
-        const sf_count_t n = sf_readf_short(file_, out, static_cast<sf_count_t>(frames));
+        const sf_count_t n = sndfile_.readf_short(file_, out, static_cast<sf_count_t>(frames));
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     }
 
 private:
+    const SndfileLibrary& sndfile_;
     int fd_;
     SNDFILE* file_;
     SF_INFO info_;
@@ -89,8 +91,13 @@ std::unique_ptr<SoundSource> openDecodable(const std::filesystem::path& path, bo
         ::close(fd);
         return nullptr;
     }
+    const SndfileLibrary* sndfile = Sndfile();
+    if (sndfile == nullptr) {
+        ::close(fd);
+        return nullptr;
+    }
     SF_INFO info{};
-    SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+    SNDFILE* file = sndfile->open_fd(fd, SFM_READ, &info, SF_FALSE);
     if (file == nullptr) {
         ::close(fd);
         return nullptr;
@@ -100,13 +107,13 @@ std::unique_ptr<SoundSource> openDecodable(const std::filesystem::path& path, bo
                         info.samplerate >= static_cast<int>(kMinSoundRate) &&
                         info.samplerate <= static_cast<int>(kMaxSoundRate);
     if (!usable) {
-        sf_close(file);
+        sndfile->close(file);
         ::close(fd);
         return nullptr;
     }
     // Float files that overshoot ±1.0 are clipped instead of wrapping around.
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    return std::make_unique<SoundFileSource>(fd, file, info);
+    sndfile->command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    return std::make_unique<SoundFileSource>(*sndfile, fd, file, info);
 }
 
 }  // namespace
