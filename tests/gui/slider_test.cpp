@@ -1,11 +1,9 @@
 // The window's slider: program writes of Min, Max and Value in any order and
 // never a Scroll for them; a Scroll for every move the user makes.
 #include <QSignalSpy>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
-#include <QWheelEvent>
 
+#include "tests/integration/user_actions.h"
 #include "ui/volume_slider.h"
 
 class SliderTest : public QObject {
@@ -129,21 +127,8 @@ private slots:
         s.show();
         QVERIFY(QTest::qWaitForWindowExposed(&s));
 
-        QStyleOptionSlider opt;
-        opt.initFrom(&s);
-        opt.orientation = Qt::Horizontal;
-        opt.minimum = s.minimum();
-        opt.maximum = s.maximum();
-        opt.sliderPosition = s.sliderPosition();
-        opt.sliderValue = s.value();
-        opt.tickPosition = s.tickPosition();
-        opt.tickInterval = s.tickInterval();
-        opt.subControls = QStyle::SC_All;
-        const QRect handle =
-            s.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, &s);
-
         // A click on the track to the right of the thumb pages towards it.
-        QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(s.width() - 8, handle.center().y()));
+        integration::ClickTrack(s, s.width() - 8);
         QVERIFY(!seen.empty());
         QCOMPARE(seen.back(), s.Value());
         QVERIFY(s.Value() > 0);
@@ -151,10 +136,8 @@ private slots:
         // Drag the thumb from wherever it is now to the right end.
         s.Value(0);
         seen.clear();
-        QTest::mousePress(&s, Qt::LeftButton, {}, handle.center());
-        QTest::mouseMove(&s, QPoint(handle.center().x() + 30, handle.center().y()));
-        QTest::mouseMove(&s, QPoint(s.width() + 20, handle.center().y()));
-        QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(s.width() + 20, handle.center().y()));
+        const int thumb = integration::HandleRect(s).center().x();
+        integration::Drag(s, {thumb + 30, s.width() + 20});
         QVERIFY(seen.size() >= 2);
         QCOMPARE(seen.back(), 11);
         QCOMPARE(s.Value(), 11);
@@ -168,10 +151,7 @@ private slots:
         QSignalSpy scroll(&s, &Slider::Scroll);
         s.show();
         QVERIFY(QTest::qWaitForWindowExposed(&s));
-        const QPointF at(s.width() / 2.0, s.height() / 2.0);
-        QWheelEvent wheel(at, s.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&s, &wheel);
+        integration::Wheel(s, 120);
         QCOMPARE(scroll.count(), 1);
         QVERIFY(s.Value() != 5);
     }
