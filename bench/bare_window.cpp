@@ -2,23 +2,15 @@
 // widgets (6 horizontal sliders, 18 labels) at the same places, in the same
 // fonts and style, and nothing else: no mixer, no sound service, no icon.
 #include <QApplication>
-#include <QFont>
 #include <QLabel>
 #include <QSlider>
 #include <QWidget>
 
+#include "ui/window_font.h"
+
 namespace {
 
 constexpr int Px(int twips) { return twips / 15; }
-
-QFont WindowFont(bool bold) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("sans-serif")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    font.setWeight(bold ? QFont::Bold : QFont::Normal);
-    return font;
-}
 
 struct LabelBox {
     int left, top, width, height;
