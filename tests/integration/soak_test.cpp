@@ -16,7 +16,7 @@
 #include "tests/integration/window_on_card.h"
 
 using integration::CardControl;
-using integration::SliderOnCard;
+using integration::kSliders;
 using testing_support::VirtualCard;
 using testing_support::VirtualCardOptions;
 
@@ -27,11 +27,6 @@ const std::vector<CardControl> kControls = {
     {"Master Playback Volume", 2, 0, 87, 60},      {"PCM Playback Volume", 2, 0, 255, 200},
     {"Mic Playback Volume", 1, 0, 31, 8},          {"Line Playback Volume", 2, 0, 31, 12},
     {"CD Playback Volume", 2, -10, 10, 0},         {"Synth Playback Volume", 1, 0, 65535, 100},
-};
-const std::vector<SliderOnCard> kSliders = {
-    {"RLautstärke", "Master Playback Volume"}, {"RMicrofon", "Mic Playback Volume"},
-    {"RLineIn", "Line Playback Volume"},       {"RCDAudio", "CD Playback Volume"},
-    {"RMidi", "Synth Playback Volume"},        {"RWave", "PCM Playback Volume"},
 };
 
 long ActionsWanted() {

@@ -46,6 +46,13 @@ struct SliderOnCard {
     std::string control;
 };
 
+// Each slider with the element of the full card that it drives.
+inline const std::vector<SliderOnCard> kSliders = {
+    {"RLautstärke", "Master Playback Volume"}, {"RMicrofon", "Mic Playback Volume"},
+    {"RLineIn", "Line Playback Volume"},       {"RCDAudio", "CD Playback Volume"},
+    {"RMidi", "Synth Playback Volume"},        {"RWave", "PCM Playback Volume"},
+};
+
 inline std::vector<std::string> Descriptions(const std::vector<CardControl>& controls) {
     std::vector<std::string> out;
     for (const auto& c : controls) out.push_back(c.Description());
