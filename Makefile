@@ -4,18 +4,11 @@
 deps:
 	@scripts/install-deps
 
-run: deps
-	cmake --preset release
-	cmake --build --preset release
-	scripts/run-pegelwerk build/release
+run:
+	scripts/run
 
-test: deps
-	cmake --preset debug
-	cmake --build --preset debug
-	cmake --preset fuzz
-	cmake --build --preset fuzz
-	ctest --preset debug -j2
-	ctest --preset fuzz
+test:
+	scripts/test
 
 # The sound-file fuzzer for ten minutes (the suite runs it for 25 seconds).
 fuzz-long: deps

@@ -12,7 +12,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so dpkg-shlibdeps cannot see it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsndfile1 (>= 1.0.20)")
+# libsndfile is loaded at run time and Qt's platform plugins are plugins, so
+# dpkg-shlibdeps sees neither.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsndfile1 (>= 1.0.20), qt6-qpa-plugins")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -11,7 +11,7 @@ deb=$(ls "$E2E_DIR"/out/pegelwerk_*.deb)
 e2e_log "package $deb"
 e2e_expect_eq "package version" "2.00.0005" "$(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libasound2 libsndfile1 libqt6core6 libqt6gui6 libqt6widgets6; do
+for lib in libasound2 libsndfile1 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
   [[ ",$depends," =~ [,\ ]$lib[\ ,] ]] || e2e_fail "Depends lacks $lib: $depends"
 done
 
