@@ -12,6 +12,19 @@ using gui_test::SliderLines;
 using gui_test::SliderOf;
 using testing_support::ScriptedMixer;
 
+namespace {
+// Every line spans the whole signed 32-bit range, so every slider position
+// the handler can overflow on exists.
+ScriptedMixer FullRangeMixer() {
+    ScriptedMixer mixer = ScriptedMixer::FullCard();
+    for (auto& [type, line] : mixer.lines) {
+        line.minimum = INT32_MIN;
+        line.maximum = INT32_MAX;
+    }
+    return mixer;
+}
+}  // namespace
+
 class RootScrollTest : public QObject {
     Q_OBJECT
 
@@ -55,11 +68,7 @@ private slots:
         QFETCH(bool, written);
         QFETCH(int, level);
         for (const auto& line : SliderLines()) {
-            ScriptedMixer mixer = ScriptedMixer::FullCard();
-            for (auto& [type, l] : mixer.lines) {
-                l.minimum = INT32_MIN;
-                l.maximum = INT32_MAX;
-            }
+            ScriptedMixer mixer = FullRangeMixer();
             RecordingSound sound;
             Root root(mixer, sound);
             root.Form_Load();
@@ -94,11 +103,7 @@ private slots:
     // overflowing ends and are dropped; the program goes on, and the next
     // move sets the line.
     void user_keys_reach_the_handlers_and_overflow_is_survived() {
-        ScriptedMixer mixer = ScriptedMixer::FullCard();
-        for (auto& [type, l] : mixer.lines) {
-            l.minimum = INT32_MIN;
-            l.maximum = INT32_MAX;
-        }
+        ScriptedMixer mixer = FullRangeMixer();
         RecordingSound sound;
         Root root(mixer, sound);
         root.Form_Load();
