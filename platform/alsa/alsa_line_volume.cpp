@@ -1,5 +1,6 @@
 #include "platform/alsa/alsa_line_volume.h"
 
+#include <algorithm>
 #include <cerrno>
 
 std::optional<AlsaLineVolume> AlsaLineVolume::Of(snd_mixer_elem_t* element) {
@@ -26,8 +27,8 @@ unsigned AlsaLineVolume::Channels() const {
     return count;
 }
 
-int AlsaLineVolume::ReadLoudest(long& raw) const {
-    bool any = false;
+int AlsaLineVolume::ReadChannels(std::vector<long>& values) const {
+    values.clear();
     for (int c = SND_MIXER_SCHN_FRONT_LEFT; c <= SND_MIXER_SCHN_LAST; ++c) {
         auto channel = static_cast<snd_mixer_selem_channel_id_t>(c);
         if (!HasChannel(channel)) continue;
@@ -35,10 +36,16 @@ int AlsaLineVolume::ReadLoudest(long& raw) const {
         int err = capture_ ? snd_mixer_selem_get_capture_volume(element_, channel, &value)
                            : snd_mixer_selem_get_playback_volume(element_, channel, &value);
         if (err < 0) return err;
-        if (!any || value > raw) raw = value;
-        any = true;
+        values.push_back(value);
     }
-    return any ? 0 : -EINVAL;
+    return values.empty() ? -EINVAL : 0;
+}
+
+int AlsaLineVolume::ReadLoudest(long& raw) const {
+    std::vector<long> values;
+    if (int err = ReadChannels(values); err < 0) return err;
+    raw = *std::max_element(values.begin(), values.end());
+    return 0;
 }
 
 int AlsaLineVolume::WriteAll(long raw) const {
@@ -48,13 +55,7 @@ int AlsaLineVolume::WriteAll(long raw) const {
 }
 
 bool AlsaLineVolume::SeemsAt(long raw) const {
-    for (int c = SND_MIXER_SCHN_FRONT_LEFT; c <= SND_MIXER_SCHN_LAST; ++c) {
-        auto channel = static_cast<snd_mixer_selem_channel_id_t>(c);
-        if (!HasChannel(channel)) continue;
-        long value = 0;
-        int err = capture_ ? snd_mixer_selem_get_capture_volume(element_, channel, &value)
-                           : snd_mixer_selem_get_playback_volume(element_, channel, &value);
-        if (err < 0 || value != raw) return false;
-    }
-    return true;
+    std::vector<long> values;
+    return ReadChannels(values) == 0 &&
+           std::all_of(values.begin(), values.end(), [raw](long v) { return v == raw; });
 }

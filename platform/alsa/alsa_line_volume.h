@@ -6,6 +6,7 @@
 #include <alsa/asoundlib.h>
 
 #include <optional>
+#include <vector>
 
 class AlsaLineVolume {
 public:
@@ -27,6 +28,8 @@ private:
     AlsaLineVolume(snd_mixer_elem_t* element, bool capture)
         : element_(element), capture_(capture) {}
     bool HasChannel(snd_mixer_selem_channel_id_t channel) const;
+    // The value of every channel the element has, as the mixer knows it.
+    int ReadChannels(std::vector<long>& values) const;
 
     snd_mixer_elem_t* element_;
     bool capture_;

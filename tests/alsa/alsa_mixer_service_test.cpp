@@ -395,6 +395,8 @@ TEST(AlsaMixerFailures, AnUnpluggedCardFailsQuietlyAndClosesCleanly) {
     EXPECT_EQ(card.Raw("Master Playback Volume"), (std::vector<long>{87, 87}));
 }
 
+// A refused write leaves the card as it was, and the same level written again
+// is refused again, never taken for one that is already there.
 TEST(AlsaMixerFailures, RefusedWritesBecomeErrorResults) {
     // alsa-lib writes a stereo element once per channel: two writes per level.
     VirtualCard card(VirtualCardOptions{.failWritesAfter = 2});
@@ -402,9 +404,13 @@ TEST(AlsaMixerFailures, RefusedWritesBecomeErrorResults) {
     DWORD synth = m.ControlOf(kSynthesizer);
     EXPECT_EQ(m.Write(synth, 65535), MMSYSERR_NOERROR);
     EXPECT_NE(m.Write(synth, 0), MMSYSERR_NOERROR);
+    EXPECT_NE(m.Write(synth, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(card.Raw("Synth Playback Volume"), (std::vector<long>{31, 31}));
+    EXPECT_EQ(m.Write(synth, 65535), MMSYSERR_NOERROR) << "what the card holds needs no write";
     EXPECT_EQ(card.Raw("Synth Playback Volume"), (std::vector<long>{31, 31}));
     DWORD value = 0;
     EXPECT_EQ(m.Read(synth, value), MMSYSERR_NOERROR);
+    EXPECT_EQ(value, 65535u);
 }
 
 TEST(AlsaMixerFailures, OpeningAndClosingManyTimesLeaksNoDescriptor) {

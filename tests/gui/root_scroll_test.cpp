@@ -31,44 +31,18 @@ class RootScrollTest : public QObject {
 private slots:
     void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
 
-    // Every slider on every position of the table: its own line gets the
-    // level, and then "ding.wav" is asked for, asynchronous, not cutting in.
+    // Every slider at each position of the table: its own line gets the level,
+    // and then "ding.wav" is asked for, asynchronous, not cutting in. On the
+    // full 32-bit range the extreme positions exist; the handler asks for the
+    // product only where it fits, and otherwise writes nothing and asks for no
+    // sound.
     void each_handler_sets_its_own_line_then_dings() {
-        QFETCH(int, position);
-        QFETCH(int, level);
-        for (const auto& line : SliderLines()) {
-            ScriptedMixer mixer = ScriptedMixer::FullCard();
-            RecordingSound sound;
-            Root root(mixer, sound);
-            root.Form_Load();
-            mixer.calls.clear();
-            Slider* s = SliderOf(root, line.slider);
-            s->Value(position);
-            emit s->Scroll();
-            const std::vector<std::pair<DWORD, DWORD>> expected = {
-                {mixer.ControlOf(line.componentType), static_cast<DWORD>(level)}};
-            QCOMPARE(LevelWrites(mixer), expected);
-            QCOMPARE(sound.requests.size(), size_t{1});
-            QCOMPARE(sound.requests[0].name, std::string("ding.wav"));
-            QCOMPARE(sound.requests[0].flags, std::uint32_t{0x0011});
-        }
-    }
-    void each_handler_sets_its_own_line_then_dings_data() {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<int>("level");
-        QTest::newRow("0") << 0 << 0;
-        QTest::newRow("10") << 10 << 60000;
-        QTest::newRow("11 clamps 66000") << 11 << 65535;
-    }
-
-    // On the full 32-bit range the extreme positions exist; the handler asks
-    // for the product only where it fits.
-    void the_product_is_checked_for_overflow() {
+        QFETCH(bool, fullRange);
         QFETCH(int, position);
         QFETCH(bool, written);
         QFETCH(int, level);
         for (const auto& line : SliderLines()) {
-            ScriptedMixer mixer = FullRangeMixer();
+            ScriptedMixer mixer = fullRange ? FullRangeMixer() : ScriptedMixer::FullCard();
             RecordingSound sound;
             Root root(mixer, sound);
             root.Form_Load();
@@ -82,6 +56,8 @@ private slots:
                     {mixer.ControlOf(line.componentType), static_cast<DWORD>(level)}};
                 QCOMPARE(LevelWrites(mixer), expected);
                 QCOMPARE(sound.requests.size(), size_t{1});
+                QCOMPARE(sound.requests[0].name, std::string("ding.wav"));
+                QCOMPARE(sound.requests[0].flags, std::uint32_t{0x0011});
             } else {
                 QVERIFY(mixer.calls.empty());
                 QVERIFY(sound.requests.empty());
@@ -89,14 +65,18 @@ private slots:
             }
         }
     }
-    void the_product_is_checked_for_overflow_data() {
+    void each_handler_sets_its_own_line_then_dings_data() {
+        QTest::addColumn<bool>("fullRange");
         QTest::addColumn<int>("position");
         QTest::addColumn<bool>("written");
         QTest::addColumn<int>("level");
-        QTest::newRow("357913") << 357913 << true << 2147478000;
-        QTest::newRow("-357913") << -357913 << true << -2147478000;
-        QTest::newRow("357914") << 357914 << false << 0;
-        QTest::newRow("-357914") << -357914 << false << 0;
+        QTest::newRow("0") << false << 0 << true << 0;
+        QTest::newRow("10") << false << 10 << true << 60000;
+        QTest::newRow("11 clamps 66000") << false << 11 << true << 65535;
+        QTest::newRow("357913") << true << 357913 << true << 2147478000;
+        QTest::newRow("-357913") << true << -357913 << true << -2147478000;
+        QTest::newRow("357914") << true << 357914 << false << 0;
+        QTest::newRow("-357914") << true << -357914 << false << 0;
     }
 
     // The user's own keys drive the handlers: End and Home reach the

@@ -10,17 +10,13 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/alsa/alsa_mixer_service.h"
-#include "tests/integration/line_expectations.h"
+#include "tests/integration/counting_window.h"
 #include "tests/integration/user_actions.h"
-#include "tests/integration/window_on_card.h"
 #include "tests/support/scripted_mixer.h"
 
 using integration::CardControl;
 using integration::SliderOnCard;
 using testing_support::ScriptedMixer;
-using testing_support::VirtualCard;
-using testing_support::VirtualCardOptions;
 
 namespace {
 
@@ -68,12 +64,9 @@ class OddCardRanges : public ::testing::TestWithParam<OddCard> {};
 
 TEST_P(OddCardRanges, LinesFollowTheSlidersUnderRandomUserActions) {
     const OddCard& odd = GetParam();
-    VirtualCard card(VirtualCardOptions{.elements = integration::Descriptions(odd.controls)});
-    AlsaMixerService mixer;
-    integration::CountingSound sound;
-    Root root(mixer, sound);
-    integration::Start(root);
-    integration::LineExpectations lines(root, odd.controls, odd.sliders);
+    integration::CountingWindow w(odd.controls, odd.sliders);
+    const auto& card = w.card;
+    auto& lines = w.lines;
     ASSERT_TRUE(lines.Holds(card));
     for (std::size_t i = 0; i < odd.sliders.size(); ++i) {
         const bool present = !odd.sliders[i].control.empty();
@@ -86,7 +79,7 @@ TEST_P(OddCardRanges, LinesFollowTheSlidersUnderRandomUserActions) {
         ASSERT_TRUE(lines.Holds(card)) << "after action " << i;
     }
     EXPECT_GT(lines.scrolls, 100);
-    EXPECT_EQ(sound.requests.load(), lines.writingScrolls);
+    EXPECT_EQ(w.sound.requests.load(), lines.writingScrolls);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cards, OddCardRanges, ::testing::ValuesIn(kOddCards),

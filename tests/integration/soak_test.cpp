@@ -10,15 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/alsa/alsa_mixer_service.h"
-#include "tests/integration/line_expectations.h"
+#include "tests/integration/counting_window.h"
 #include "tests/integration/user_actions.h"
-#include "tests/integration/window_on_card.h"
 
 using integration::CardControl;
 using integration::kSliders;
-using testing_support::VirtualCard;
-using testing_support::VirtualCardOptions;
 
 namespace {
 
@@ -49,12 +45,9 @@ extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"
 
 TEST(Soak, EveryLineHoldsItsSlidersLevelAfterEveryUserAction) {
     const long actions = ActionsWanted();
-    VirtualCard card(VirtualCardOptions{.elements = integration::Descriptions(kControls)});
-    AlsaMixerService mixer;
-    integration::CountingSound sound;
-    Root root(mixer, sound);
-    integration::Start(root);
-    integration::LineExpectations lines(root, kControls, kSliders);
+    integration::CountingWindow w(kControls, kSliders);
+    const auto& card = w.card;
+    auto& lines = w.lines;
     ASSERT_TRUE(lines.Holds(card));
     integration::RandomUser user(lines.Sliders(), 20261207);
 
@@ -69,7 +62,7 @@ TEST(Soak, EveryLineHoldsItsSlidersLevelAfterEveryUserAction) {
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
 
-    EXPECT_EQ(sound.requests.load(), lines.writingScrolls);
+    EXPECT_EQ(w.sound.requests.load(), lines.writingScrolls);
     EXPECT_GT(lines.scrolls, actions / 3) << "most actions should move a slider";
 
     std::printf("soak: %ld actions, %ld slider moves, %.1f s (%.3f ms per action)\n", actions,
@@ -86,6 +79,6 @@ TEST(Soak, EveryLineHoldsItsSlidersLevelAfterEveryUserAction) {
         EXPECT_LE(highest - settled, kMemoryToleranceKb) << "private memory keeps growing";
     }
 
-    root.close();
-    EXPECT_EQ(mixer.OpenCount(), 0u);
+    w.root.close();
+    EXPECT_EQ(w.mixer.OpenCount(), 0u);
 }

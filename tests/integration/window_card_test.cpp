@@ -59,6 +59,26 @@ const CardControl kCd{"CD Playback Volume", 2, 0, 31, 20};
 
 std::vector<long> Both(long v) { return {v, v}; }
 
+// The window on the full card, its dings played into an output that takes
+// real time (and logs what it got), each answer of the sound service kept.
+struct PacedWindow {
+    PacedWindow() { integration::Start(root); }
+
+    VirtualCard card;
+    std::shared_ptr<testing_support::SinkLog> log = std::make_shared<testing_support::SinkLog>();
+    AlsaMixerService mixer;
+    AlsaSoundService paced{PacedSetup(log)};
+    AnsweredSound sound{paced};
+    Root root{mixer, sound};
+
+private:
+    static SoundServiceSetup PacedSetup(std::shared_ptr<testing_support::SinkLog> log) {
+        SoundServiceSetup setup = DingSetup();
+        setup.makeSink = testing_support::pacedSinkFactory(std::move(log));
+        return setup;
+    }
+};
+
 }  // namespace
 
 TEST(WindowOnCard, AMoveSetsTheRawLevelAmixerReadsAndTheDingIsPlayed) {
@@ -93,61 +113,45 @@ TEST(WindowOnCard, ABurstWithinOneDingSetsEveryLevelAndPlaysOneDing) {
     const auto ding = Ding(&dingSeconds);
     ASSERT_GT(dingSeconds, 0.2);
 
-    VirtualCard card;
-    auto log = std::make_shared<testing_support::SinkLog>();
-    SoundServiceSetup setup = DingSetup();
-    setup.makeSink = testing_support::pacedSinkFactory(log);
-    AlsaMixerService mixer;
-    AlsaSoundService paced(setup);
-    AnsweredSound sound(paced);
-    Root root(mixer, sound);
-    integration::Start(root);
-    Slider* master = SliderNamed(root, "RLautstärke");
+    PacedWindow w;
+    Slider* master = SliderNamed(w.root, "RLautstärke");
 
     const auto start = std::chrono::steady_clock::now();
     Key(*master, Qt::Key_Home);
-    EXPECT_EQ(integration::CardValues(card, {kMaster})[kMaster.name], Both(0));
+    EXPECT_EQ(integration::CardValues(w.card, {kMaster})[kMaster.name], Both(0));
     for (int position = 1; position <= 11; ++position) {
         Key(*master, Qt::Key_Right);
         ASSERT_EQ(master->Value(), position);
-        EXPECT_EQ(integration::CardValues(card, {kMaster})[kMaster.name],
+        EXPECT_EQ(integration::CardValues(w.card, {kMaster})[kMaster.name],
                   Both(*ExpectedRaw(position, 0, 87)))
             << "position " << position;
     }
     const std::chrono::duration<double> burst = std::chrono::steady_clock::now() - start;
     ASSERT_LT(burst.count(), dingSeconds) << "the burst took longer than one ding";
 
-    ASSERT_TRUE(paced.waitUntilIdle(10s));
-    ASSERT_EQ(sound.answers.size(), 12u);
-    EXPECT_TRUE(sound.answers[0]);
-    for (std::size_t i = 1; i < sound.answers.size(); ++i) EXPECT_FALSE(sound.answers[i]) << i;
-    const auto sessions = log->sessions();
+    ASSERT_TRUE(w.paced.waitUntilIdle(10s));
+    ASSERT_EQ(w.sound.answers.size(), 12u);
+    EXPECT_TRUE(w.sound.answers[0]);
+    for (std::size_t i = 1; i < w.sound.answers.size(); ++i) EXPECT_FALSE(w.sound.answers[i]) << i;
+    const auto sessions = w.log->sessions();
     ASSERT_EQ(sessions.size(), 1u);
     EXPECT_EQ(sessions[0].samples, ding);
     EXPECT_TRUE(sessions[0].drained);
-    EXPECT_EQ(card.Raw(kMaster.name), Both(87));
+    EXPECT_EQ(w.card.Raw(kMaster.name), Both(87));
 }
 
 TEST(WindowOnCard, TwoSlidersInQuickSuccessionSetBothLinesAndDingOnce) {
-    VirtualCard card;
-    auto log = std::make_shared<testing_support::SinkLog>();
-    SoundServiceSetup setup = DingSetup();
-    setup.makeSink = testing_support::pacedSinkFactory(log);
-    AlsaMixerService mixer;
-    AlsaSoundService paced(setup);
-    AnsweredSound sound(paced);
-    Root root(mixer, sound);
-    integration::Start(root);
+    PacedWindow w;
 
-    Key(*SliderNamed(root, "RMicrofon"), Qt::Key_End);
-    Key(*SliderNamed(root, "RCDAudio"), Qt::Key_Home);
-    ASSERT_TRUE(paced.waitUntilIdle(10s));
+    Key(*SliderNamed(w.root, "RMicrofon"), Qt::Key_End);
+    Key(*SliderNamed(w.root, "RCDAudio"), Qt::Key_Home);
+    ASSERT_TRUE(w.paced.waitUntilIdle(10s));
 
-    EXPECT_EQ(card.Raw(kMic.name), std::vector<long>{31});
-    EXPECT_EQ(card.Raw(kCd.name), Both(0));
-    EXPECT_EQ(sound.answers, (std::vector<bool>{true, false}));
-    EXPECT_EQ(log->sessions().size(), 1u);
+    EXPECT_EQ(w.card.Raw(kMic.name), std::vector<long>{31});
+    EXPECT_EQ(w.card.Raw(kCd.name), Both(0));
+    EXPECT_EQ(w.sound.answers, (std::vector<bool>{true, false}));
+    EXPECT_EQ(w.log->sessions().size(), 1u);
     // The other lines keep what the card had.
-    EXPECT_EQ(card.Raw(kMaster.name), Both(kMaster.initial));
-    EXPECT_EQ(card.Raw(kPcm.name), Both(kPcm.initial));
+    EXPECT_EQ(w.card.Raw(kMaster.name), Both(kMaster.initial));
+    EXPECT_EQ(w.card.Raw(kPcm.name), Both(kPcm.initial));
 }
