@@ -1,14 +1,21 @@
 # Front door: every target installs what it needs first.
-.PHONY: deps run test fuzz-long soak-long bench clean
+.PHONY: deps run test deb fuzz-long soak-long bench clean
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps test
 
 run:
 	scripts/run
 
 test:
 	scripts/test
+
+# The Debian package, built for /usr: build/package/pegelwerk_*.deb.
+deb:
+	@scripts/install-deps deb
+	cmake --preset package
+	cmake --build --preset package
+	cpack --preset package
 
 # The sound-file fuzzer for ten minutes (the suite runs it for 25 seconds).
 fuzz-long: deps
@@ -24,9 +31,9 @@ soak-long: deps
 	QT_QPA_PLATFORM=offscreen PEGELWERK_SOAK_ACTIONS=1000000 build/debug/tests/integration/integration_soak
 
 bench: deps
-	cmake --preset release
-	cmake --build --preset release
-	scripts/run-benchmarks build/release
+	cmake --preset bench
+	cmake --build --preset bench
+	scripts/run-benchmarks build/bench
 
 clean:
 	rm -rf build

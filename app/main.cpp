@@ -5,16 +5,18 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include "app/display_platform.h"
 #include "platform/alsa/alsa_mixer_service.h"
 #include "platform/sound/alsa_sound_service.h"
 #include "ui/pegelwerk_icon.h"
 #include "ui/root.h"
 
 int main(int argc, char** argv) {
+    ChooseDisplayPlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pegelwerk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pegelwerk"));
-    QApplication::setApplicationVersion(QStringLiteral("2.00.0005"));
+    QApplication::setApplicationVersion(QStringLiteral(PEGELWERK_VERSION));
     // Lets desktops match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("de.pegelwerk.Pegelwerk"));
     QApplication::setStyle(QStringLiteral("Fusion"));

@@ -29,16 +29,16 @@ constexpr long kRawAtFive = 40;
 constexpr long kRawAtSix = 48;
 
 struct Program {
-    testing_support::VirtualCard card{"full"};
+    testing_support::VirtualCard card;  // the full card
     AlsaMixerService mixer;
     std::unique_ptr<AlsaSoundService> sound;
     std::unique_ptr<Root> root;
     Slider* master = nullptr;
 
     Program() {
-        SoundServiceSetup setup = SoundServiceSetup::standard();
+        SoundServiceSetup setup = SoundServiceSetup::Standard();
         setup.makeSink =
-            testing_support::pacedSinkFactory(std::make_shared<testing_support::SinkLog>());
+            testing_support::PacedSinkFactory(std::make_shared<testing_support::SinkLog>());
         setup.searchDirectories = {std::filesystem::path(PEGELWERK_DING_WAV).parent_path()};
         sound = std::make_unique<AlsaSoundService>(std::move(setup));
         root = std::make_unique<Root>(mixer, *sound);

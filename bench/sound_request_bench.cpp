@@ -1,32 +1,50 @@
 // The cost of one sound request on the caller's thread, on the paced fake output:
 // while a sound plays (the request is dropped) and when the service is idle.
 #include <benchmark/benchmark.h>
+#include <sndfile.h>
+#include <unistd.h>
 
-#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/sound/alsa_sound_service.h"
 #include "tests/sound/paced_fake_sink.h"
-#include "tests/sound/sound_test_files.h"
 
 namespace {
 
-using namespace std::chrono_literals;
 constexpr std::uint32_t kFeedbackFlags = SND_ASYNC | SND_NOSTOP;
 
-SoundServiceSetup benchSetup(const testing_support::TempDir& dir) {
-    SoundServiceSetup s;
-    s.makeSink = testing_support::pacedSinkFactory(std::make_shared<testing_support::SinkLog>());
-    s.searchDirectories = {dir.path()};
-    s.longestSoundSeconds = 600;
-    return s;
-}
+// A folder holding ding.wav, silence of `frames` frames at 8000 Hz.
+class DingFolder {
+public:
+    explicit DingFolder(int frames) {
+        std::filesystem::create_directories(path_);
+        SF_INFO info{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+        SNDFILE* file = sf_open((path_ / "ding.wav").c_str(), SFM_WRITE, &info);
+        const std::vector<short> silence(static_cast<std::size_t>(frames));
+        sf_writef_short(file, silence.data(), frames);
+        sf_close(file);
+    }
+    ~DingFolder() { std::filesystem::remove_all(path_); }
+
+    SoundServiceSetup Setup(std::shared_ptr<testing_support::SinkLog> log) const {
+        SoundServiceSetup s;
+        s.makeSink = testing_support::PacedSinkFactory(std::move(log));
+        s.searchDirectories = {path_};
+        s.longestSoundSeconds = 600;
+        return s;
+    }
+
+private:
+    std::filesystem::path path_ =
+        std::filesystem::temp_directory_path() / ("pegelwerk-bench-" + std::to_string(getpid()));
+};
 
 void BM_RequestWhileASoundPlays(benchmark::State& state) {
-    testing_support::TempDir dir;
-    testing_support::writeWave(dir / "long.wav", 8000, 1, 8000 * 120, 440.0);  // 2 minutes
-    testing_support::writeWave(dir / "ding.wav", 8000, 1, 800, 880.0);
-    AlsaSoundService service(benchSetup(dir));
-    service.sndPlaySoundA("long.wav", kFeedbackFlags);
+    DingFolder folder(8000 * 120);  // 2 minutes
+    AlsaSoundService service(folder.Setup(std::make_shared<testing_support::SinkLog>()));
+    service.sndPlaySoundA("ding.wav", kFeedbackFlags);
     for (auto _ : state) {
         if (service.sndPlaySoundA("ding.wav", kFeedbackFlags)) {
             state.SkipWithError("a request was taken while a sound played");
@@ -37,20 +55,17 @@ void BM_RequestWhileASoundPlays(benchmark::State& state) {
 BENCHMARK(BM_RequestWhileASoundPlays)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_RequestWhenIdle(benchmark::State& state) {
-    testing_support::TempDir dir;
-    testing_support::writeWave(dir / "ding.wav", 8000, 1, 8, 880.0);  // 1 ms
-    AlsaSoundService service(benchSetup(dir));
+    DingFolder folder(8);  // 1 ms
+    AlsaSoundService service(folder.Setup(std::make_shared<testing_support::SinkLog>()));
     for (auto _ : state) {
-        state.PauseTiming();
-        if (!service.waitUntilIdle(5s)) {
-            state.SkipWithError("the service stayed busy");
-            break;
-        }
-        state.ResumeTiming();
         if (!service.sndPlaySoundA("ding.wav", kFeedbackFlags)) {
             state.SkipWithError("a request was dropped while idle");
             break;
         }
+        state.PauseTiming();
+        // Replaces that sound with one played to its end: the service is idle again.
+        service.sndPlaySoundA("ding.wav", SND_SYNC);
+        state.ResumeTiming();
     }
 }
 BENCHMARK(BM_RequestWhenIdle)->Iterations(2000)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -3,16 +3,16 @@
 #include <cstring>
 
 clsVolume::clsVolume(MixerService& service, MessageBoxService& messages)
-    : Service(service), Messages(messages) {
+    : service_(service), messages_(messages) {
     Class_Initialize();
 }
 
 clsVolume::~clsVolume() { Class_Terminate(); }
 
 void clsVolume::Class_Initialize() {
-    LastResult = static_cast<std::int32_t>(Service.mixerOpen(&hMixer, 0, 0, 0, 0));
+    LastResult = static_cast<std::int32_t>(service_.mixerOpen(&hMixer, 0, 0, 0, 0));
     if (LastResult != 0) {
-        Messages.MsgBox(kNoMixerPrompt, vbOKOnly);
+        messages_.MsgBox(kNoMixerPrompt, vbOKOnly);
         return;
     }
 
@@ -45,13 +45,13 @@ void clsVolume::Class_Initialize() {
     }
 }
 
-void clsVolume::Class_Terminate() { Service.mixerClose(hMixer); }
+void clsVolume::Class_Terminate() { service_.mixerClose(hMixer); }
 
-bool clsVolume::FindVolumeControl(HMIXER hmx, DWORD ComponentType, MIXERCONTROL& Control) {
-    WorkLine.dwComponentType = ComponentType;
+bool clsVolume::FindVolumeControl(HMIXER hmx, DWORD componentType, MIXERCONTROL& control) {
+    WorkLine.dwComponentType = componentType;
     WorkLine.cbStruct = sizeof(MIXERLINE);
     LastResult = static_cast<std::int32_t>(
-        Service.mixerGetLineInfoA(hmx, &WorkLine, MIXER_GETLINEINFOF_COMPONENTTYPE));
+        service_.mixerGetLineInfoA(hmx, &WorkLine, MIXER_GETLINEINFOF_COMPONENTTYPE));
     if (LastResult != 0) return false;
 
     WorkLineControls.cbStruct = sizeof(MIXERLINECONTROLS);
@@ -66,12 +66,12 @@ bool clsVolume::FindVolumeControl(HMIXER hmx, DWORD ComponentType, MIXERCONTROL&
         return false;
     }
     WorkLineControls.pamxctrl = static_cast<MIXERCONTROL*>(block.Address());
-    LastResult = static_cast<std::int32_t>(Service.mixerGetLineControlsA(
+    LastResult = static_cast<std::int32_t>(service_.mixerGetLineControlsA(
         hmx, &WorkLineControls, MIXER_GETLINECONTROLSF_ONEBYTYPE));
     WorkLineControls.pamxctrl = nullptr;  // the block goes with this scope
     if (LastResult != 0) return false;
 
-    std::memcpy(&Control, block.Address(), MIXERCONTROL_SIZE);
+    std::memcpy(&control, block.Address(), MIXERCONTROL_SIZE);
     return true;
 }
 
@@ -88,13 +88,16 @@ void clsVolume::PrepareControlDetails() {
 // A slot whose control was never found has the identifier 0, which the mixer
 // may have given to another line's control: such a slot never reaches the
 // mixer, so a missing line cannot move another one.
-std::int32_t clsVolume::ReadControlLevel(const MIXERCONTROL& Control) {
-    if (Control.dwControlID == 0) return 0;
-    WorkControl = Control;
+std::int32_t clsVolume::ReadControlLevel(const MIXERCONTROL& control) {
+    if (control.dwControlID == 0) return 0;
+    WorkControl = control;
     PrepareControlDetails();
-    if (!WorkDetails.paDetails) return 0;
+    if (!WorkDetails.paDetails) {
+        LastResult = static_cast<std::int32_t>(MMSYSERR_NOMEM);
+        return 0;
+    }
     LastResult = static_cast<std::int32_t>(
-        Service.mixerGetControlDetailsA(hMixer, &WorkDetails, MIXER_GETCONTROLDETAILSF_VALUE));
+        service_.mixerGetControlDetailsA(hMixer, &WorkDetails, MIXER_GETCONTROLDETAILSF_VALUE));
     std::memcpy(&WorkValue, WorkDetails.paDetails, sizeof WorkValue);
     hBuffer.Free();
     WorkDetails.paDetails = nullptr;
@@ -102,26 +105,29 @@ std::int32_t clsVolume::ReadControlLevel(const MIXERCONTROL& Control) {
     return static_cast<std::int32_t>(WorkValue.dwValue);
 }
 
-bool clsVolume::WriteControlLevel(const MIXERCONTROL& Control, std::int32_t Level) {
-    if (Control.dwControlID == 0) return false;
-    WorkControl = Control;
+bool clsVolume::WriteControlLevel(const MIXERCONTROL& control, std::int32_t level) {
+    if (control.dwControlID == 0) return false;
+    WorkControl = control;
     PrepareControlDetails();
-    if (!WorkDetails.paDetails) return false;
-    WorkValue.dwValue = static_cast<DWORD>(Level);
+    if (!WorkDetails.paDetails) {
+        LastResult = static_cast<std::int32_t>(MMSYSERR_NOMEM);
+        return false;
+    }
+    WorkValue.dwValue = static_cast<DWORD>(level);
     std::memcpy(WorkDetails.paDetails, &WorkValue, sizeof WorkValue);
     LastResult = static_cast<std::int32_t>(
-        Service.mixerSetControlDetails(hMixer, &WorkDetails, MIXER_SETCONTROLDETAILSF_VALUE));
+        service_.mixerSetControlDetails(hMixer, &WorkDetails, MIXER_SETCONTROLDETAILSF_VALUE));
     hBuffer.Free();
     WorkDetails.paDetails = nullptr;
     return LastResult == 0;
 }
 
-void clsVolume::WriteClamped(const MIXERCONTROL& Control, std::int32_t Min, std::int32_t Max,
+void clsVolume::WriteClamped(const MIXERCONTROL& control, std::int32_t min, std::int32_t max,
                              std::int32_t NewVolume) {
     std::int32_t v = NewVolume;
-    if (v < Min) v = Min;
-    if (v > Max) v = Max;  // applied last: a minimum above the maximum yields the maximum
-    WriteControlLevel(Control, v);
+    if (v < min) v = min;
+    if (v > max) v = max;  // applied last: a minimum above the maximum yields the maximum
+    WriteControlLevel(control, v);
 }
 
 std::int32_t clsVolume::WaveVolume() { return ReadControlLevel(SpeakersControl); }

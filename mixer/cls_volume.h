@@ -55,15 +55,15 @@ public:
 private:
     void Class_Initialize();
     void Class_Terminate();
-    bool FindVolumeControl(HMIXER hmx, DWORD ComponentType, MIXERCONTROL& Control);
-    bool WriteControlLevel(const MIXERCONTROL& Control, std::int32_t Level);
-    std::int32_t ReadControlLevel(const MIXERCONTROL& Control);
+    bool FindVolumeControl(HMIXER hmx, DWORD componentType, MIXERCONTROL& control);
+    bool WriteControlLevel(const MIXERCONTROL& control, std::int32_t level);
+    std::int32_t ReadControlLevel(const MIXERCONTROL& control);
     void PrepareControlDetails();
-    void WriteClamped(const MIXERCONTROL& Control, std::int32_t Min, std::int32_t Max,
+    void WriteClamped(const MIXERCONTROL& control, std::int32_t min, std::int32_t max,
                       std::int32_t NewVolume);
 
-    MixerService& Service;
-    MessageBoxService& Messages;
+    MixerService& service_;
+    MessageBoxService& messages_;
 
     HMIXER hMixer{};
 

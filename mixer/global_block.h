@@ -17,10 +17,6 @@ public:
     void Free() noexcept;
     void* Address() const noexcept { return bytes_.get(); }
 
-    // Blocks alive in the whole process; lets tests prove none outlives its
-    // operation.
-    static long LiveBlocks() noexcept;
-
 private:
     std::unique_ptr<std::byte[]> bytes_;
 };

@@ -17,21 +17,21 @@ Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     connect(this, &QAbstractSlider::actionTriggered, this, &Slider::OnAction);
 }
 
-void Slider::Min(std::int32_t NewMin) {
-    min_ = NewMin;
+void Slider::Min(std::int32_t newMin) {
+    min_ = newMin;
     ApplyRange();
-    emit Written(Property::Min, NewMin);
+    emit Written(Property::Min, newMin);
 }
 
-void Slider::Max(std::int32_t NewMax) {
-    max_ = NewMax;
+void Slider::Max(std::int32_t newMax) {
+    max_ = newMax;
     ApplyRange();
-    emit Written(Property::Max, NewMax);
+    emit Written(Property::Max, newMax);
 }
 
-void Slider::Value(std::int32_t NewValue) {
-    setValue(NewValue);
-    emit Written(Property::Value, NewValue);
+void Slider::Value(std::int32_t newValue) {
+    setValue(newValue);
+    emit Written(Property::Value, newValue);
 }
 
 // The thumb moves over Min..Max. A Min above Max (a half-written range, or a

@@ -20,15 +20,16 @@ public:
 
     // Program writes: Min and Max are accepted in either order and kept as
     // written; they never raise Scroll.
-    void Min(std::int32_t NewMin);
-    void Max(std::int32_t NewMax);
-    void Value(std::int32_t NewValue);
+    void Min(std::int32_t newMin);
+    void Max(std::int32_t newMax);
+    void Value(std::int32_t newValue);
 
 signals:
     // The user moved the thumb (drag, track click, keys, wheel). Value already
     // holds the new position.
     void Scroll();
-    // Every program write of Min, Max or Value, also one that changes nothing.
+    // Every program write of Min, Max or Value, also one that changes nothing;
+    // the window's start-up tests follow the order of the writes through it.
     void Written(Slider::Property property, int value);
 
 private:

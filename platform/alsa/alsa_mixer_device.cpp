@@ -1,6 +1,5 @@
 #include "platform/alsa/alsa_mixer_device.h"
 
-
 std::unique_ptr<AlsaMixerDevice> AlsaMixerDevice::Open(const std::string& name, int& error) {
     snd_mixer_t* mixer = nullptr;
     error = snd_mixer_open(&mixer, 0);

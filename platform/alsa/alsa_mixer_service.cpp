@@ -7,6 +7,7 @@
 #include "platform/alsa/alsa_line_names.h"
 #include "platform/alsa/alsa_line_volume.h"
 #include "platform/alsa/level_scaling.h"
+#include "platform/failure_log.h"
 
 namespace {
 
@@ -15,23 +16,61 @@ constexpr DWORD kLineControlsSize = 24;
 constexpr DWORD kControlDetailsSize = 24;
 constexpr DWORD kPublishedControlSize = 148;
 
-constexpr DWORD kLineIdBase = 0x10000;
 constexpr DWORD MIXERLINE_LINEF_ACTIVE = 0x00000001;
 constexpr DWORD MIXERLINE_LINEF_SOURCE = 0x80000000;
 
-// Element n of a mixer is the line kLineIdBase + n, and its volume the
-// control n + 1; 0 names no control.
-DWORD LineIdOf(std::size_t element) { return kLineIdBase + static_cast<DWORD>(element); }
-DWORD ControlIdOf(std::size_t element) { return static_cast<DWORD>(element) + 1; }
-bool ElementOfLine(DWORD lineId, std::size_t count, std::size_t& element) {
-    if (lineId < kLineIdBase || lineId - kLineIdBase >= count) return false;
-    element = lineId - kLineIdBase;
+constexpr const char* kDeviceNames[] = {"default", "sysdefault"};
+
+// Element n of device d is the line (d + 1) * 0x10000 + n, and its volume the
+// control d * 0x10000 + n + 1; 0 names no control. Elements past the first
+// 0xFFFF of a device are not served.
+constexpr DWORD kIdSpan = 0x10000;
+constexpr std::size_t kMaxElements = kIdSpan - 1;
+DWORD LineIdOf(std::size_t device, std::size_t element) {
+    return static_cast<DWORD>((device + 1) * kIdSpan + element);
+}
+DWORD ControlIdOf(std::size_t device, std::size_t element) {
+    return static_cast<DWORD>(device * kIdSpan + element + 1);
+}
+bool SplitLineId(DWORD lineId, std::size_t& device, std::size_t& element) {
+    if (lineId < kIdSpan || lineId / kIdSpan > std::size(kDeviceNames)) return false;
+    device = lineId / kIdSpan - 1;
+    element = lineId % kIdSpan;
+    return element < kMaxElements;
+}
+bool SplitControlId(DWORD controlId, std::size_t& device, std::size_t& element) {
+    if (controlId % kIdSpan == 0 || controlId / kIdSpan >= std::size(kDeviceNames)) return false;
+    device = controlId / kIdSpan;
+    element = controlId % kIdSpan - 1;
     return true;
 }
-bool ElementOfControl(DWORD controlId, std::size_t count, std::size_t& element) {
-    if (controlId == 0 || controlId > count) return false;
-    element = controlId - 1;
-    return true;
+
+// The control device's configuration as ALSA expands it; empty when it has none.
+std::string DefinitionOf(snd_config_t* top, const char* name) {
+    snd_config_t* definition = nullptr;
+    if (snd_config_search_definition(top, "ctl", name, &definition) < 0) return {};
+    std::string text;
+    snd_output_t* out = nullptr;
+    if (snd_output_buffer_open(&out) == 0) {
+        char* buffer = nullptr;
+        if (snd_config_save(definition, out) == 0) {
+            std::size_t size = snd_output_buffer_string(out, &buffer);
+            text.assign(buffer, size);
+        }
+        snd_output_close(out);
+    }
+    snd_config_delete(definition);
+    return text;
+}
+
+// Whether "sysdefault" is a device of its own, not "default" again.
+bool SysdefaultDiffers() {
+    snd_config_t* top = nullptr;
+    if (snd_config_update_ref(&top) < 0) return true;
+    const std::string mine = DefinitionOf(top, kDeviceNames[0]);
+    const bool differs = mine.empty() || mine != DefinitionOf(top, kDeviceNames[1]);
+    snd_config_unref(top);
+    return differs;
 }
 
 // The handle names the mixer whether the object-type bits say "mixer" or
@@ -65,11 +104,18 @@ MMRESULT AlsaMixerService::mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uin
     if (fdwOpen != 0) return MMSYSERR_INVALFLAG;  // no callbacks, no other object kinds
     if (uMxId != 0) return MMSYSERR_BADDEVICEID;
     try {
+        Devices devices;
         int error = 0;
-        auto device = AlsaMixerDevice::Open(controlDevice_, error);
-        if (!device) return error == -ENOMEM ? MMSYSERR_NOMEM : MMSYSERR_NODRIVER;
+        devices[0] = AlsaMixerDevice::Open(kDeviceNames[0], error);
+        const int defaultError = error;
+        if (SysdefaultDiffers()) devices[1] = AlsaMixerDevice::Open(kDeviceNames[1], error);
+        if (!devices[0] && !devices[1]) {
+            if (defaultError == -ENOMEM || error == -ENOMEM) return MMSYSERR_NOMEM;
+            LogFailureOnce("mixer open", std::string("no mixer: ") + snd_strerror(defaultError));
+            return MMSYSERR_NODRIVER;
+        }
         HMIXER handle = NewHandle();
-        open_.emplace(handle, std::move(device));
+        open_.emplace(handle, std::move(devices));
         *phmx = handle;
         return MMSYSERR_NOERROR;
     } catch (const std::bad_alloc&) {
@@ -84,8 +130,8 @@ MMRESULT AlsaMixerService::mixerClose(HMIXER hmx) {
     return MMSYSERR_NOERROR;
 }
 
-AlsaMixerDevice* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, DWORD query,
-                                            MMRESULT& result, bool refresh) {
+AlsaMixerService::Devices* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, DWORD query,
+                                                       MMRESULT& result) {
     if (!FlagsAccepted(flags, query)) {
         result = MMSYSERR_INVALFLAG;
         return nullptr;
@@ -95,40 +141,52 @@ AlsaMixerDevice* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, DWORD quer
         result = MMSYSERR_INVALHANDLE;
         return nullptr;
     }
-    if (refresh && it->second->Refresh() < 0) {
-        result = MMSYSERR_ERROR;  // the card stopped answering
-        return nullptr;
-    }
     result = MMSYSERR_NOERROR;
-    return it->second.get();
+    return &it->second;
 }
 
 MMRESULT AlsaMixerService::mixerGetLineInfoA(HMIXER hmxobj, MIXERLINE* pmxl, DWORD fdwInfo) {
     if (!pmxl || pmxl->cbStruct < sizeof(MIXERLINE)) return MMSYSERR_INVALPARAM;
     MMRESULT result;
-    AlsaMixerDevice* device =
-        Addressed(hmxobj, fdwInfo, MIXER_GETLINEINFOF_COMPONENTTYPE, result);
-    if (!device) return result;
+    Devices* devices = Addressed(hmxobj, fdwInfo, MIXER_GETLINEINFOF_COMPONENTTYPE, result);
+    if (!devices) return result;
 
-    std::optional<std::size_t> found;
-    for (const char* name : AlsaElementNamesFor(pmxl->dwComponentType))
-        if ((found = device->Find(name))) break;
-    if (!found || !device->Element(*found)) return MIXERR_INVALLINE;
-    auto volume = AlsaLineVolume::Of(device->Element(*found));
+    result = MIXERR_INVALLINE;
+    AlsaMixerDevice* device = nullptr;
+    std::size_t slot = 0, element = 0;
+    for (std::size_t d = 0; d < devices->size() && !device; ++d) {
+        AlsaMixerDevice* candidate = (*devices)[d].get();
+        if (!candidate) continue;
+        if (candidate->Refresh() < 0) {
+            result = MMSYSERR_ERROR;  // the card stopped answering
+            continue;
+        }
+        for (const char* name : AlsaElementNamesFor(pmxl->dwComponentType)) {
+            auto found = candidate->Find(name);
+            if (found && *found < kMaxElements) {
+                device = candidate, slot = d, element = *found;
+                break;
+            }
+        }
+    }
+    if (!device) return result;
+    if (!device->Element(element)) return MIXERR_INVALLINE;
+    auto volume = AlsaLineVolume::Of(device->Element(element));
 
     const DWORD cbStruct = pmxl->cbStruct;
     const DWORD componentType = pmxl->dwComponentType;
     MIXERLINE line{};
     line.cbStruct = cbStruct;
     line.dwComponentType = componentType;
-    line.dwLineID = LineIdOf(*found);
+    line.dwLineID = LineIdOf(slot, element);
     line.fdwLine = MIXERLINE_LINEF_ACTIVE;
     if (componentType >= MIXERLINE_COMPONENTTYPE_SRC_FIRST) line.fdwLine |= MIXERLINE_LINEF_SOURCE;
     line.cChannels = volume ? volume->Channels() : 1;
     line.cControls = volume ? 1 : 0;
-    CopyText(line.szShortName, sizeof line.szShortName, device->NameOf(*found));
-    CopyText(line.szName, sizeof line.szName, device->NameOf(*found));
-    CopyText(line.Target.szPname, sizeof line.Target.szPname, "ALSA " + controlDevice_);
+    CopyText(line.szShortName, sizeof line.szShortName, device->NameOf(element));
+    CopyText(line.szName, sizeof line.szName, device->NameOf(element));
+    CopyText(line.Target.szPname, sizeof line.Target.szPname,
+             std::string("ALSA ") + kDeviceNames[slot]);
     *pmxl = line;
     return MMSYSERR_NOERROR;
 }
@@ -139,14 +197,16 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
         pmxlc->cbmxctrl < kPublishedControlSize)
         return MMSYSERR_INVALPARAM;
     MMRESULT result;
-    AlsaMixerDevice* device =
-        Addressed(hmxobj, fdwControls, MIXER_GETLINECONTROLSF_ONEBYTYPE, result);
-    if (!device) return result;
+    Devices* devices = Addressed(hmxobj, fdwControls, MIXER_GETLINECONTROLSF_ONEBYTYPE, result);
+    if (!devices) return result;
 
-    std::size_t element;
-    if (!ElementOfLine(pmxlc->dwLineID, device->ElementCount(), element) ||
-        !device->Element(element))
+    std::size_t slot = 0, element = 0;
+    if (!SplitLineId(pmxlc->dwLineID, slot, element) || !(*devices)[slot] ||
+        element >= (*devices)[slot]->ElementCount())
         return MIXERR_INVALLINE;
+    AlsaMixerDevice* device = (*devices)[slot].get();
+    if (device->Refresh() < 0) return MMSYSERR_ERROR;  // the card stopped answering
+    if (!device->Element(element)) return MIXERR_INVALLINE;
     if (pmxlc->dwControlType != MIXERCONTROL_CONTROLTYPE_VOLUME) return MIXERR_INVALCONTROL;
     auto volume = AlsaLineVolume::Of(device->Element(element));
     if (!volume) return MIXERR_INVALCONTROL;
@@ -156,16 +216,15 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     MIXERCONTROL control{};
     const DWORD size = std::min<DWORD>(pmxlc->cbmxctrl, sizeof(MIXERCONTROL));
     control.cbStruct = size;
-    control.dwControlID = ControlIdOf(element);
+    control.dwControlID = ControlIdOf(slot, element);
     control.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
     CopyText(control.szShortName, sizeof control.szShortName, "Volume");
     CopyText(control.szName, sizeof control.szName, device->NameOf(element) + " Volume");
     control.lMinimum = 0;
     control.lMaximum = static_cast<std::int32_t>(kLevelMaximum);
     // The published record's step count, the first word after the bounds.
-    control.dwReserved[4] = static_cast<DWORD>(
-        std::min<unsigned long>(static_cast<unsigned long>(rawMax) - static_cast<unsigned long>(rawMin),
-                                0xFFFFFFFFul));
+    control.dwReserved[4] = static_cast<DWORD>(std::min<unsigned long>(
+        static_cast<unsigned long>(rawMax) - static_cast<unsigned long>(rawMin), 0xFFFFFFFFul));
     std::memcpy(pmxlc->pamxctrl, &control, size);
     return MMSYSERR_NOERROR;
 }
@@ -175,14 +234,18 @@ MMRESULT AlsaMixerService::DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* 
                                          std::size_t& element, bool refresh) {
     // One uniform value for all channels is what this service exchanges.
     if (!details || details->cbStruct < kControlDetailsSize || details->cChannels != 1 ||
-        details->cMultipleItems != 0 ||
-        details->cbDetails < sizeof(MIXERCONTROLDETAILS_UNSIGNED) || !details->paDetails)
+        details->cMultipleItems != 0 || details->cbDetails < sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
+        !details->paDetails)
         return MMSYSERR_INVALPARAM;
     MMRESULT result;
-    device = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result, refresh);
-    if (!device) return result;
-    if (!ElementOfControl(details->dwControlID, device->ElementCount(), element))
+    Devices* devices = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result);
+    if (!devices) return result;
+    std::size_t slot = 0;
+    if (!SplitControlId(details->dwControlID, slot, element) || !(*devices)[slot] ||
+        element >= (*devices)[slot]->ElementCount())
         return MIXERR_INVALCONTROL;
+    device = (*devices)[slot].get();
+    if (refresh && device->Refresh() < 0) return MMSYSERR_ERROR;  // the card stopped answering
     return MMSYSERR_NOERROR;
 }
 
@@ -223,7 +286,12 @@ MMRESULT AlsaMixerService::mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDET
         }
         const long raw = LevelToRaw(value.dwValue, rawMin, rawMax);
         if (!refresh && volume->SeemsAt(raw)) continue;
-        return volume->WriteAll(raw) < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+        if (int err = volume->WriteAll(raw); err < 0) {
+            LogFailureOnce("mixer write",
+                           "a mixer line refused a write: " + std::string(snd_strerror(err)));
+            return MMSYSERR_ERROR;
+        }
+        return MMSYSERR_NOERROR;
     }
     return MMSYSERR_ERROR;
 }

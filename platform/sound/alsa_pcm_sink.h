@@ -1,5 +1,6 @@
 // PcmSink on an ALSA PCM (by default the `default` device, so desktop sound
-// servers are reached through their ALSA plugin).
+// servers are reached through their ALSA plugin). Failures are logged once per
+// kind with ALSA's own message.
 #pragma once
 
 #include <alsa/asoundlib.h>
@@ -15,20 +16,19 @@ public:
     AlsaPcmSink(const AlsaPcmSink&) = delete;
     AlsaPcmSink& operator=(const AlsaPcmSink&) = delete;
 
-    bool open(unsigned rate, unsigned channels) override;
-    bool write(const std::int16_t* samples, std::size_t frames) override;
-    void drain() override;
-    void drop() override;
-    void close() override;
-    void watchForStop(const std::atomic<bool>* stop) override { stop_ = stop; }
+    bool Open(unsigned rate, unsigned channels) override;
+    long Write(const std::int16_t* samples, std::size_t frames) override;
+    void Wait(std::chrono::milliseconds timeout) override;
+    void Drain() override;
+    void Drop() override;
+    void Close() override;
+    void WatchForStop(const std::atomic<bool>* stop) override { stop_ = stop; }
 
 private:
-    bool stopRequested() const { return stop_ != nullptr && stop_->load(); }
-    // Waits until the device can take frames, a short while at most.
-    void waitBriefly();
+    bool StopRequested() const { return stop_ != nullptr && stop_->load(); }
+    void LogFailure(const char* kind, const char* what, int error) const;
 
     std::string device_;
     snd_pcm_t* pcm_ = nullptr;
-    unsigned channels_ = 0;
     const std::atomic<bool>* stop_ = nullptr;
 };

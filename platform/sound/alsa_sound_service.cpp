@@ -1,9 +1,16 @@
 #include "platform/sound/alsa_sound_service.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 
+#include "platform/failure_log.h"
 #include "platform/sound/alsa_pcm_sink.h"
 #include "platform/sound/sound_file_source.h"
 #include "platform/sound/sound_name_resolver.h"
@@ -11,8 +18,25 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Frames decoded and written at a time; also how often a cancel is noticed.
 constexpr std::size_t kChunkFrames = 1024;
+// How long the destructor waits for the worker before leaving it behind.
+constexpr auto kWorkerEndDeadline = std::chrono::milliseconds(300);
+// How long a full output is waited on before it is offered frames again.
+constexpr auto kWaitSlice = std::chrono::milliseconds(20);
+
+struct Outcome {
+    bool done = false;
+    bool played = false;
+};
+
+struct Request {
+    std::string name;
+    std::uint32_t flags = 0;
+    std::shared_ptr<Outcome> outcome;
+};
 
 struct OpenedSound {
     std::unique_ptr<SoundSource> source;
@@ -21,146 +45,202 @@ struct OpenedSound {
 };
 
 // Reads the first chunk: a sound that yields no frame at all counts as broken.
-std::optional<OpenedSound> primed(std::unique_ptr<SoundSource> source) {
+std::optional<OpenedSound> Primed(std::unique_ptr<SoundSource> source) {
     if (!source) return std::nullopt;
     OpenedSound sound;
-    sound.chunk.resize(kChunkFrames * source->channels());
-    sound.frames = source->read(sound.chunk.data(), kChunkFrames);
+    sound.chunk.resize(kChunkFrames * source->Channels());
+    sound.frames = source->Read(sound.chunk.data(), kChunkFrames);
     if (sound.frames == 0) return std::nullopt;
     sound.source = std::move(source);
     return sound;
 }
 
+Clock::duration Seconds(double seconds) {
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(std::max(0.0, seconds)));
+}
+
 }  // namespace
 
-SoundServiceSetup SoundServiceSetup::standard() {
+// Everything the worker uses. The worker holds its own reference, so a worker
+// left behind in a device call never touches freed memory.
+struct AlsaSoundService::Shared {
+    explicit Shared(SoundServiceSetup s) : setup(std::move(s)) {}
+
+    void Run();
+    bool Play(const Request& request);
+    std::optional<OpenedSound> Find(const Request& request) const;
+    void DiscardPending();
+
+    const SoundServiceSetup setup;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable finished;
+    std::optional<Request> pending;
+    bool playing = false;  // the worker has taken a request and not yet finished it
+    bool quit = false;
+    bool ended = false;  // the worker has returned
+    std::atomic<bool> cancel{false};
+};
+
+SoundServiceSetup SoundServiceSetup::Standard() {
     SoundServiceSetup setup;
     setup.makeSink = [] { return std::make_unique<AlsaPcmSink>(); };
-    setup.searchDirectories = standardSoundDirectories();
+    setup.searchDirectories = StandardSoundDirectories();
     setup.defaultSounds = {"/usr/share/sounds/freedesktop/stereo/bell.oga"};
     return setup;
 }
 
-AlsaSoundService::AlsaSoundService() : AlsaSoundService(SoundServiceSetup::standard()) {}
+AlsaSoundService::AlsaSoundService() : AlsaSoundService(SoundServiceSetup::Standard()) {}
 
-AlsaSoundService::AlsaSoundService(SoundServiceSetup setup) : setup_(std::move(setup)) {
+AlsaSoundService::AlsaSoundService(SoundServiceSetup setup)
+    : shared_(std::make_shared<Shared>(std::move(setup))) {
     try {
-        worker_ = std::thread([this] { run(); });
+        worker_ = std::thread([shared = shared_] { shared->Run(); });
     } catch (const std::system_error&) {
         // Without a worker every request is dropped.
     }
 }
 
 AlsaSoundService::~AlsaSoundService() {
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-        cancel_ = true;
+    if (!worker_.joinable()) return;
+    std::unique_lock lock(shared_->mutex);
+    shared_->quit = true;
+    shared_->cancel = true;
+    shared_->wake.notify_all();
+    const bool ended =
+        shared_->finished.wait_for(lock, kWorkerEndDeadline, [this] { return shared_->ended; });
+    lock.unlock();
+    if (ended) {
+        worker_.join();
+    } else {
+        worker_.detach();
     }
-    wake_.notify_all();
-    if (worker_.joinable()) worker_.join();
 }
 
 bool AlsaSoundService::sndPlaySoundA(const char* pszSound, std::uint32_t fuSound) {
-    std::unique_lock lock(mutex_);
-    if (!worker_.joinable() || quit_) return false;
+    Shared& s = *shared_;
+    std::unique_lock lock(s.mutex);
+    if (!worker_.joinable() || s.quit) return false;
     if (pszSound == nullptr) {
-        discardPending();
-        cancel_ = true;
+        s.DiscardPending();
+        s.cancel = true;
         return true;
     }
-    const bool busy = playing_ || pending_.has_value();
+    const bool busy = s.playing || s.pending.has_value();
     if (busy && (fuSound & SND_NOSTOP) != 0) return false;
     if (busy) {
-        discardPending();
-        cancel_ = true;
+        s.DiscardPending();
+        s.cancel = true;
     }
     auto outcome = std::make_shared<Outcome>();
-    pending_ = Request{pszSound, fuSound, outcome};
-    wake_.notify_one();
+    s.pending = Request{pszSound, fuSound, outcome};
+    s.wake.notify_one();
     if ((fuSound & SND_ASYNC) != 0) return true;
-    finished_.wait(lock, [&] { return outcome->done; });
+    // Playing ends by the longest sound plus a stall; the rest is for opening.
+    const auto deadline =
+        Seconds(s.setup.longestSoundSeconds + 3 * s.setup.stallSeconds) + std::chrono::seconds(1);
+    s.finished.wait_for(lock, deadline, [&] { return outcome->done; });
     return outcome->played;
 }
 
-bool AlsaSoundService::waitUntilIdle(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex_);
-    return finished_.wait_for(lock, timeout, [this] { return !playing_ && !pending_; });
-}
-
-void AlsaSoundService::discardPending() {
-    if (pending_) {
-        pending_->outcome->done = true;
-        pending_.reset();
-        finished_.notify_all();
+void AlsaSoundService::Shared::DiscardPending() {
+    if (pending) {
+        pending->outcome->done = true;
+        pending.reset();
+        finished.notify_all();
     }
 }
 
-void AlsaSoundService::run() {
-    std::unique_lock lock(mutex_);
+void AlsaSoundService::Shared::Run() {
+    std::unique_lock lock(mutex);
     for (;;) {
-        wake_.wait(lock, [this] { return quit_ || pending_.has_value(); });
-        if (quit_) break;
-        Request request = std::move(*pending_);
-        pending_.reset();
-        playing_ = true;
-        cancel_ = false;
+        wake.wait(lock, [this] { return quit || pending.has_value(); });
+        if (quit) break;
+        Request request = std::move(*pending);
+        pending.reset();
+        playing = true;
+        cancel = false;
         lock.unlock();
         bool played = false;
         try {
-            played = play(request);
+            played = Play(request);
         } catch (...) {
             // A failure while playing ends that sound only.
         }
         lock.lock();
-        playing_ = false;
+        playing = false;
         request.outcome->played = played;
         request.outcome->done = true;
-        finished_.notify_all();
+        finished.notify_all();
     }
-    discardPending();
+    DiscardPending();
+    ended = true;
+    finished.notify_all();
 }
 
-bool AlsaSoundService::play(const Request& request) {
+std::optional<OpenedSound> AlsaSoundService::Shared::Find(const Request& request) const {
     std::optional<OpenedSound> sound;
-    if (auto path = resolveSoundName(request.name, setup_.searchDirectories)) {
-        sound = primed(openWaveFile(*path));
+    if (auto found = ResolveSoundName(request.name, setup.searchDirectories)) {
+        const bool inCurrentFolder = found->parent_path() == ".";
+        sound = Primed(OpenWaveFile(
+            *found, inCurrentFolder ? WaveEncodings::kPlainOnly : WaveEncodings::kAny));
     }
-    if (!sound && (request.flags & SND_NODEFAULT) == 0) {
-        for (const auto& fallback : setup_.defaultSounds) {
-            sound = primed(openSoundFile(fallback));
-            if (sound) break;
-        }
-        if (!sound) sound = primed(makeTone());
+    if (sound || (request.flags & SND_NODEFAULT) != 0) return sound;
+    for (const auto& fallback : setup.defaultSounds) {
+        if ((sound = Primed(OpenSoundFile(fallback)))) return sound;
     }
-    if (!sound || cancel_) return false;
+    return Primed(MakeTone());
+}
 
-    const unsigned rate = sound->source->rate();
-    const unsigned channels = sound->source->channels();
-    std::unique_ptr<PcmSink> sink = setup_.makeSink ? setup_.makeSink() : nullptr;
+bool AlsaSoundService::Shared::Play(const Request& request) {
+    std::optional<OpenedSound> sound = Find(request);
+    if (!sound || cancel) return false;
+
+    const unsigned rate = sound->source->Rate();
+    const unsigned channels = sound->source->Channels();
+    std::unique_ptr<PcmSink> sink = setup.makeSink ? setup.makeSink() : nullptr;
     if (!sink) return false;
-    sink->watchForStop(&cancel_);
-    if (!sink->open(rate, channels)) return false;
+    sink->WatchForStop(&cancel);
+    if (!sink->Open(rate, channels)) return false;
 
-    const auto limit = std::max<std::size_t>(
-        1, static_cast<std::size_t>(std::max(0.0, setup_.longestSoundSeconds) * rate));
+    const auto longest = static_cast<std::size_t>(std::max(0.0, setup.longestSoundSeconds) * rate);
+    const std::size_t limit = std::max<std::size_t>(1, std::min(sound->source->Frames(), longest));
+    const auto stall = Seconds(setup.stallSeconds);
+    // However the output trickles, the sound ends by its own length plus a stall.
+    const auto giveUp = Clock::now() + Seconds(static_cast<double>(limit) / rate) + stall;
+    auto lastProgress = Clock::now();
     std::size_t played = 0;
     bool failed = false;
-    while (sound->frames > 0 && !cancel_) {
+    while (sound->frames > 0 && !failed && !cancel) {
         const std::size_t n = std::min(sound->frames, limit - played);
-        if (!sink->write(sound->chunk.data(), n)) {
-            failed = true;
-            break;
+        for (std::size_t done = 0; done < n && !failed && !cancel;) {
+            const long taken = sink->Write(sound->chunk.data() + done * channels, n - done);
+            if (taken < 0) {
+                failed = true;
+                break;
+            }
+            const auto now = Clock::now();
+            done += static_cast<std::size_t>(taken);
+            played += static_cast<std::size_t>(taken);
+            if (taken > 0) lastProgress = now;
+            if (now - lastProgress >= stall || now >= giveUp) {
+                LogFailureOnce("sound-stall",
+                               "playing on the sound device: it stopped taking sound; "
+                               "the sound was dropped");
+                failed = true;
+            } else if (taken == 0) {
+                sink->Wait(kWaitSlice);
+            }
         }
-        played += n;
-        if (played >= limit) break;
-        sound->frames = sound->source->read(sound->chunk.data(), kChunkFrames);
+        if (failed || played >= limit) break;
+        sound->frames = sound->source->Read(sound->chunk.data(), kChunkFrames);
     }
-    if (failed || cancel_) {
-        sink->drop();
+    if (failed || cancel) {
+        sink->Drop();
     } else {
-        sink->drain();
+        sink->Drain();
     }
-    sink->close();
+    sink->Close();
     return played > 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,18 +15,21 @@ public:
 
     // Prepares the output for the given rate and channel count; false when no
     // device can be had.
-    virtual bool open(unsigned rate, unsigned channels) = 0;
-    // Plays `frames` frames (frames × channels samples); blocks while the device
-    // is full. False on an error the output cannot get past.
-    virtual bool write(const std::int16_t* samples, std::size_t frames) = 0;
-    // Waits until what was written has been heard.
-    virtual void drain() = 0;
+    virtual bool Open(unsigned rate, unsigned channels) = 0;
+    // Offers `frames` frames (frames × channels samples) without waiting for
+    // room: returns how many the output took (0 while it is full), or -1 on an
+    // error it cannot get past.
+    virtual long Write(const std::int16_t* samples, std::size_t frames) = 0;
+    // Waits until the output can take frames again, `timeout` at most.
+    virtual void Wait(std::chrono::milliseconds timeout) = 0;
+    // Waits, a bounded time, until what was written has been heard.
+    virtual void Drain() = 0;
     // Throws away what is still queued (used when playback is cut short).
-    virtual void drop() = 0;
-    virtual void close() = 0;
+    virtual void Drop() = 0;
+    virtual void Close() = 0;
     // A flag another thread raises to cut the sound short: an output that can
-    // block (in write or drain) looks at it while it waits.
-    virtual void watchForStop(const std::atomic<bool>* /*stop*/) {}
+    // block (in Drain) looks at it while it waits.
+    virtual void WatchForStop(const std::atomic<bool>* /*stop*/) {}
 };
 
 using PcmSinkFactory = std::function<std::unique_ptr<PcmSink>()>;

@@ -17,8 +17,8 @@ const SndfileLibrary* Load() {
     // The soname of the libsndfile the program was built against.
     void* handle = dlopen("libsndfile.so.1", RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return nullptr;
-    if (Bind(handle, "sf_open_fd", library.open_fd) &&
-        Bind(handle, "sf_readf_short", library.readf_short) &&
+    if (Bind(handle, "sf_open_fd", library.openFd) &&
+        Bind(handle, "sf_readf_short", library.readfShort) &&
         Bind(handle, "sf_command", library.command) && Bind(handle, "sf_close", library.close)) {
         return &library;  // stays loaded for the life of the process
     }

@@ -7,8 +7,8 @@
 #include <sndfile.h>
 
 struct SndfileLibrary {
-    decltype(&sf_open_fd) open_fd;
-    decltype(&sf_readf_short) readf_short;
+    decltype(&sf_open_fd) openFd;
+    decltype(&sf_readf_short) readfShort;
     decltype(&sf_command) command;
     decltype(&sf_close) close;
 };

@@ -11,37 +11,79 @@
 
 namespace {
 
-std::uint32_t littleEndian32(const unsigned char* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
+constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatFloat = 3;
+constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+
+// What the chunks of a WAVE file say, read without a decoder.
+struct WaveHeader {
+    bool wave = false;         // a RIFF, RIFX or RF64 container of WAVE
+    bool complete = true;      // the data chunk lies within the file
+    std::uint16_t format = 0;  // the fmt chunk's format (an extensible one's subformat)
+};
+
+class Reader {
+public:
+    Reader(int fd, bool bigEndian) : fd_(fd), bigEndian_(bigEndian) {}
+    bool Read(off_t offset, unsigned char* out, std::size_t n) const {
+        return pread(fd_, out, n, offset) == static_cast<ssize_t>(n);
+    }
+    // An unsigned number of `bytes` bytes in the file's byte order (little-endian
+    // where `littleEndian` says so, as RF64 sizes and GUIDs always are); 0 past the end.
+    std::uint64_t Number(off_t offset, std::size_t bytes, bool littleEndian = false) const {
+        std::array<unsigned char, 8> b{};
+        if (!Read(offset, b.data(), bytes)) return 0;
+        std::uint64_t v = 0;
+        for (std::size_t i = 0; i < bytes; ++i) {
+            const std::size_t at = bigEndian_ && !littleEndian ? i : bytes - 1 - i;
+            v = v << 8 | b[at];
+        }
+        return v;
+    }
+
+private:
+    int fd_;
+    bool bigEndian_;
+};
 
 // libsndfile quietly shortens a WAVE file whose data chunk runs past the end of
-// the file; such a file is broken, so its data chunk is checked here.
-// Files that are not RIFF/WAVE, and data chunks of unknown length, pass.
-bool waveDataComplete(int fd, off_t fileSize) {
-    std::array<unsigned char, 12> riff{};
-    if (pread(fd, riff.data(), riff.size(), 0) != static_cast<ssize_t>(riff.size())) return true;
-    if (std::memcmp(riff.data(), "RIFF", 4) != 0 || std::memcmp(riff.data() + 8, "WAVE", 4) != 0) {
-        return true;
-    }
+// the file; such a file is broken, so its data chunk is checked here. Data
+// chunks of unknown length pass.
+WaveHeader ReadWaveHeader(int fd, off_t fileSize) {
+    WaveHeader header;
+    std::array<unsigned char, 12> head{};
+    if (!Reader(fd, false).Read(0, head.data(), head.size())) return header;
+    const bool rf64 = std::memcmp(head.data(), "RF64", 4) == 0;
+    const bool rifx = std::memcmp(head.data(), "RIFX", 4) == 0;
+    header.wave = (rf64 || rifx || std::memcmp(head.data(), "RIFF", 4) == 0) &&
+                  std::memcmp(head.data() + 8, "WAVE", 4) == 0;
+    if (!header.wave) return header;
+    const Reader reader(fd, rifx);
+    std::uint64_t rf64DataSize = 0;  // RF64 keeps the real size in its ds64 chunk
     off_t offset = 12;
-    for (int chunk = 0; chunk < 256; ++chunk) {
-        std::array<unsigned char, 8> header{};
-        if (pread(fd, header.data(), header.size(), offset) !=
-            static_cast<ssize_t>(header.size())) {
-            return true;  // no data chunk: libsndfile refuses the file itself
+    for (int chunk = 0; chunk < 256 && offset < fileSize; ++chunk) {
+        std::array<unsigned char, 4> id{};
+        if (!reader.Read(offset, id.data(), id.size())) break;
+        std::uint64_t size = reader.Number(offset + 4, 4);
+        if (std::memcmp(id.data(), "ds64", 4) == 0)
+            rf64DataSize = reader.Number(offset + 16, 8, true);
+        if (std::memcmp(id.data(), "fmt ", 4) == 0) {
+            header.format = static_cast<std::uint16_t>(reader.Number(offset + 8, 2));
+            if (header.format == kFormatExtensible) {
+                header.format = static_cast<std::uint16_t>(reader.Number(offset + 32, 2, true));
+            }
         }
-        const std::uint32_t size = littleEndian32(header.data() + 4);
-        if (std::memcmp(header.data(), "data", 4) == 0) {
-            if (size == 0 || size == 0xFFFFFFFFu)
-                return true;  // length left open by a streaming writer
-            return offset + 8 + static_cast<off_t>(size) <= fileSize;
+        if (std::memcmp(id.data(), "data", 4) == 0) {
+            if (rf64 && size == 0xFFFFFFFFu) size = rf64DataSize;
+            // Zero or all ones: length left open by a streaming writer.
+            const off_t room = fileSize - offset - 8;
+            header.complete = size == 0 || size == 0xFFFFFFFFu ||
+                              (room >= 0 && size <= static_cast<std::uint64_t>(room));
+            break;
         }
-        offset += 8 + static_cast<off_t>(size) + (size & 1u);
-        if (offset >= fileSize) return true;
+        offset += 8 + static_cast<off_t>(size) + static_cast<off_t>(size & 1u);
     }
-    return true;
+    return header;
 }
 
 class SoundFileSource : public SoundSource {
@@ -55,10 +97,11 @@ public:
     SoundFileSource(const SoundFileSource&) = delete;
     SoundFileSource& operator=(const SoundFileSource&) = delete;
 
-    unsigned rate() const override { return static_cast<unsigned>(info_.samplerate); }
-    unsigned channels() const override { return static_cast<unsigned>(info_.channels); }
-    std::size_t read(std::int16_t* out, std::size_t frames) override {
-        const sf_count_t n = sndfile_.readf_short(file_, out, static_cast<sf_count_t>(frames));
+    unsigned Rate() const override { return static_cast<unsigned>(info_.samplerate); }
+    unsigned Channels() const override { return static_cast<unsigned>(info_.channels); }
+    std::size_t Frames() const override { return static_cast<std::size_t>(info_.frames); }
+    std::size_t Read(std::int16_t* out, std::size_t frames) override {
+        const sf_count_t n = sndfile_.readfShort(file_, out, static_cast<sf_count_t>(frames));
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     }
 
@@ -69,35 +112,24 @@ private:
     SF_INFO info_;
 };
 
-// A WAVE file in any of the containers libsndfile reads it from: RIFF, its
-// big-endian twin RIFX, and RF64.
-bool isWaveFile(int fd) {
-    std::array<unsigned char, 12> head{};
-    if (pread(fd, head.data(), head.size(), 0) != static_cast<ssize_t>(head.size())) return false;
-    const bool container = std::memcmp(head.data(), "RIFF", 4) == 0 ||
-                           std::memcmp(head.data(), "RIFX", 4) == 0 ||
-                           std::memcmp(head.data(), "RF64", 4) == 0;
-    return container && std::memcmp(head.data() + 8, "WAVE", 4) == 0;
-}
+enum class Accept { kAnyFormat, kAnyWave, kPlainWave };
 
-std::unique_ptr<SoundSource> openDecodable(const std::filesystem::path& path, bool waveOnly) {
+std::unique_ptr<SoundSource> OpenDecodable(const std::filesystem::path& path, Accept accept) {
     // O_NONBLOCK keeps a FIFO named like the sound from blocking the open; only
     // regular files are played.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (waveOnly && !isWaveFile(fd)) ||
-        !waveDataComplete(fd, st.st_size)) {
-        ::close(fd);
-        return nullptr;
+    bool refused = fstat(fd, &st) != 0 || !S_ISREG(st.st_mode);
+    if (!refused) {
+        const WaveHeader header = ReadWaveHeader(fd, st.st_size);
+        refused = !header.complete || (accept != Accept::kAnyFormat && !header.wave) ||
+                  (accept == Accept::kPlainWave && header.format != kFormatPcm &&
+                   header.format != kFormatFloat);
     }
-    const SndfileLibrary* sndfile = Sndfile();
-    if (sndfile == nullptr) {
-        ::close(fd);
-        return nullptr;
-    }
+    const SndfileLibrary* sndfile = refused ? nullptr : Sndfile();
     SF_INFO info{};
-    SNDFILE* file = sndfile->open_fd(fd, SFM_READ, &info, SF_FALSE);
+    SNDFILE* file = sndfile == nullptr ? nullptr : sndfile->openFd(fd, SFM_READ, &info, SF_FALSE);
     if (file == nullptr) {
         ::close(fd);
         return nullptr;
@@ -118,10 +150,12 @@ std::unique_ptr<SoundSource> openDecodable(const std::filesystem::path& path, bo
 
 }  // namespace
 
-std::unique_ptr<SoundSource> openSoundFile(const std::filesystem::path& path) {
-    return openDecodable(path, false);
+std::unique_ptr<SoundSource> OpenSoundFile(const std::filesystem::path& path) {
+    return OpenDecodable(path, Accept::kAnyFormat);
 }
 
-std::unique_ptr<SoundSource> openWaveFile(const std::filesystem::path& path) {
-    return openDecodable(path, true);
+std::unique_ptr<SoundSource> OpenWaveFile(const std::filesystem::path& path,
+                                          WaveEncodings encodings) {
+    return OpenDecodable(
+        path, encodings == WaveEncodings::kPlainOnly ? Accept::kPlainWave : Accept::kAnyWave);
 }

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-std::vector<std::filesystem::path> standardSoundDirectories() {
+std::vector<std::filesystem::path> StandardSoundDirectories() {
     std::vector<std::filesystem::path> dirs{"."};
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -17,7 +17,7 @@ std::vector<std::filesystem::path> standardSoundDirectories() {
     return dirs;
 }
 
-std::optional<std::filesystem::path> resolveSoundName(
+std::optional<std::filesystem::path> ResolveSoundName(
     std::string_view name, const std::vector<std::filesystem::path>& directories) {
     if (name.empty()) return std::nullopt;
     if (name.find('/') != std::string_view::npos) return std::filesystem::path(name);

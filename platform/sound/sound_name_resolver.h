@@ -1,4 +1,4 @@
-// Where a sound named without a directory is looked for.
+// Where a sound named without a folder is looked for.
 #pragma once
 
 #include <filesystem>
@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-// The current directory, the program's own directory, the data directory next
-// to it (../share/pegelwerk, for a relocated install) and the installed data
-// directory, in this order.
-std::vector<std::filesystem::path> standardSoundDirectories();
+// The current folder ("."), the program's own folder, the data folder beside
+// it (../share/pegelwerk, for a relocated install) and the data folder of the
+// install prefix the program was built for, in this order.
+std::vector<std::filesystem::path> StandardSoundDirectories();
 
 // A name holding a '/' is taken as given; a bare name is the first regular file
 // of that name in `directories`. Nothing for an empty or unfound name.
-std::optional<std::filesystem::path> resolveSoundName(
+std::optional<std::filesystem::path> ResolveSoundName(
     std::string_view name, const std::vector<std::filesystem::path>& directories);

@@ -1,11 +1,9 @@
 // A PcmSink for tests and benchmarks: takes as long as a device would to play
-// what is written, and records every sound it was given.
+// what is written, records each sound it was given, and can hang in Open or
+// stop taking frames, as a stuck sound server does.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -16,109 +14,82 @@ namespace testing_support {
 
 struct SinkSession {
     unsigned rate = 0;
-    unsigned channels = 0;
-    std::vector<std::int16_t> samples;
+    std::size_t frames = 0;
     bool drained = false;
     bool dropped = false;
     bool closed = false;
 };
 
+// What the sinks of one service were given (a session begins as Open is entered).
 class SinkLog {
 public:
-    // Setting for the sinks made from now on.
-    bool refuseOpen = false;
-    std::chrono::milliseconds openDelay{0};
-    // A write fails once this many frames of one sound have been played.
-    std::size_t failAfterFrames = SIZE_MAX;
+    bool paced = true;               // false: frames are taken at once
+    std::atomic<bool> hang{false};   // Open does not return while set
+    std::atomic<bool> stall{false};  // the sinks take no frames while set
 
-    std::vector<SinkSession> sessions() {
+    // Returns `change(sessions)`, made under the lock; wakes the waiters.
+    template <class F>
+    auto Change(F change) {
         std::lock_guard lock(mutex_);
-        return sessions_;
+        changed_.notify_all();
+        return change(sessions_);
     }
-    std::size_t openAttempts() {
-        std::lock_guard lock(mutex_);
-        return openAttempts_;
+    std::vector<SinkSession> Sessions() {
+        return Change([](auto& s) { return s; });
     }
-    // Waits until `count` sounds have been closed.
-    bool waitForClosed(std::size_t count, std::chrono::milliseconds timeout) {
+    // Waits, 5 s at most, until `done(sessions)` holds.
+    template <class P>
+    bool WaitUntil(P done) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] {
-            std::size_t closed = 0;
-            for (const auto& s : sessions_) closed += s.closed ? 1 : 0;
-            return closed >= count;
-        });
+        return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return done(sessions_); });
     }
 
 private:
-    friend class PacedFakeSink;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<SinkSession> sessions_;
-    std::size_t openAttempts_ = 0;
 };
 
 class PacedFakeSink : public PcmSink {
 public:
     explicit PacedFakeSink(std::shared_ptr<SinkLog> log) : log_(std::move(log)) {}
-    ~PacedFakeSink() override { close(); }
 
-    bool open(unsigned rate, unsigned channels) override {
-        std::this_thread::sleep_for(log_->openDelay);
-        std::lock_guard lock(log_->mutex_);
-        ++log_->openAttempts_;
-        if (log_->refuseOpen) return false;
-        index_ = log_->sessions_.size();
-        log_->sessions_.push_back(SinkSession{rate, channels, {}, false, false, false});
+    bool Open(unsigned rate, unsigned /*channels*/) override {
+        session_ = log_->Change([&](auto& s) {
+            s.push_back({rate});
+            return s.size() - 1;
+        });
+        while (log_->hang) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         rate_ = rate;
-        channels_ = channels;
         clock_ = std::chrono::steady_clock::now();
-        open_ = true;
         return true;
     }
-    bool write(const std::int16_t* samples, std::size_t frames) override {
-        if (!open_) return false;
-        {
-            std::lock_guard lock(log_->mutex_);
-            if (written_ + frames > log_->failAfterFrames) return false;
-            auto& s = log_->sessions_[index_].samples;
-            s.insert(s.end(), samples, samples + frames * channels_);
-        }
-        written_ += frames;
-        // The device plays in real time: the call returns when these frames
-        // would have been taken.
+    long Write(const std::int16_t*, std::size_t frames) override {
+        if (log_->stall) return 0;
+        log_->Change([&](auto& s) { s[session_].frames += frames; });
+        // Returns when a device playing in real time would have taken the frames.
         clock_ += std::chrono::microseconds(frames * 1000000 / rate_);
-        std::this_thread::sleep_until(clock_);
-        return true;
+        if (log_->paced) std::this_thread::sleep_until(clock_);
+        return static_cast<long>(frames);
     }
-    void drain() override { mark(&SinkSession::drained); }
-    void drop() override { mark(&SinkSession::dropped); }
-    void close() override {
-        if (!open_) return;
-        mark(&SinkSession::closed);
-        open_ = false;
-    }
+    void Wait(std::chrono::milliseconds timeout) override { std::this_thread::sleep_for(timeout); }
+    void Drain() override { Mark(&SinkSession::drained); }
+    void Drop() override { Mark(&SinkSession::dropped); }
+    void Close() override { Mark(&SinkSession::closed); }
 
 private:
-    void mark(bool SinkSession::*flag) {
-        if (!open_) return;
-        std::lock_guard lock(log_->mutex_);
-        log_->sessions_[index_].*flag = true;
-        log_->changed_.notify_all();
+    void Mark(bool SinkSession::*flag) {
+        log_->Change([&](auto& s) { s[session_].*flag = true; });
     }
 
     std::shared_ptr<SinkLog> log_;
-    std::size_t index_ = 0;
+    std::size_t session_ = 0;
     unsigned rate_ = 1;
-    unsigned channels_ = 1;
-    std::size_t written_ = 0;
-    bool open_ = false;
     std::chrono::steady_clock::time_point clock_;
 };
 
-inline PcmSinkFactory pacedSinkFactory(std::shared_ptr<SinkLog> log) {
-    return [log = std::move(log)]() -> std::unique_ptr<PcmSink> {
-        return std::make_unique<PacedFakeSink>(log);
-    };
+inline PcmSinkFactory PacedSinkFactory(std::shared_ptr<SinkLog> log) {
+    return [log] { return std::make_unique<PacedFakeSink>(log); };
 }
 
 }  // namespace testing_support

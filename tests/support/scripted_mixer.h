@@ -1,11 +1,12 @@
-// A mixer service for tests: lines and controls are scripted, every call is
-// recorded, and any call can be told to fail.
+// A mixer service and message box for tests: scripted lines and levels, every
+// call logged. A call with other fixed arguments than the documented ones is
+// answered MMSYSERR_INVALPARAM, so a test that gets through checked them too.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <map>
-#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,203 +16,90 @@
 namespace testing_support {
 
 struct ScriptedLine {
-    DWORD lineId = 0;
-    bool hasVolume = true;
     DWORD controlId = 0;
     std::int32_t minimum = 0;
     std::int32_t maximum = 65535;
 };
 
-// One recorded call, with the fields a test may want to look at.
-struct MixerCall {
+// `what`: the line (its component type), the control, or the message box's style.
+struct Call {
     std::string name;
-    HMIXER handle = 0;
-    DWORD flags = 0;
-    DWORD componentType = 0;  // mixerGetLineInfoA
-    DWORD lineId = 0;         // mixerGetLineControlsA
-    DWORD controlType = 0;
-    DWORD cControls = 0;
-    DWORD cbmxctrl = 0;
-    bool bufferWasZero = false;  // mixerGetLineControlsA: the lent block arrived zero-filled
-    DWORD controlId = 0;         // control details
-    DWORD cChannels = 0;
-    DWORD cbDetails = 0;
-    DWORD value = 0;  // the value set, or the value handed back
-    std::uint32_t openDevice = 0;
+    DWORD what = 0;
+    DWORD value = 0;  // the level set
+    bool operator==(const Call&) const = default;
 };
 
-class ScriptedMixer : public MixerService {
+class ScriptedMixer : public MixerService, public MessageBoxService {
 public:
     static constexpr HMIXER kHandle = 0x2A;
+    std::map<DWORD, ScriptedLine> lines;  // by component type
+    std::map<DWORD, DWORD> levels;        // by control id
+    std::set<std::string> refuse;         // calls answered with an error
+    std::vector<Call> calls;
 
-    // By component type.
-    std::map<DWORD, ScriptedLine> lines;
-    // Levels by control identifier.
-    std::map<DWORD, DWORD> levels;
-    // Result codes to answer with instead of doing the call, by call name.
-    std::map<std::string, MMRESULT> refuse;
-    // A value written into the details block even when a read is refused.
-    DWORD garbageOnRefusedRead = 0xDEADBEEF;
-    std::vector<MixerCall> calls;
-
-    // A mixer with all six kinds of line (and an auxiliary one), each with a
-    // volume control of range 0..65535 and distinct identifiers.
-    static ScriptedMixer FullCard() {
-        ScriptedMixer m;
-        const DWORD types[] = {MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,
-                               MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE,
-                               MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT,
-                               MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER,
-                               MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC,
-                               MIXERLINE_COMPONENTTYPE_SRC_LINE,
-                               MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY};
+    // Master, microphone, wave, MIDI, CD, line-in, auxiliary: controls 1 to 7.
+    ScriptedMixer() {
         DWORD id = 1;
-        for (DWORD t : types) {
-            m.lines[t] = ScriptedLine{.lineId = 100 + id, .controlId = id};
-            m.levels[id] = 0;
-            ++id;
-        }
-        return m;
+        for (DWORD type : {0x0004u, 0x1003u, 0x1008u, 0x1004u, 0x1005u, 0x1002u, 0x1009u})
+            lines[type] = {.controlId = id++};
     }
 
-    DWORD ControlOf(DWORD componentType) const { return lines.at(componentType).controlId; }
-
-    std::vector<MixerCall> CallsNamed(const std::string& name) const {
-        std::vector<MixerCall> out;
-        for (const auto& c : calls)
-            if (c.name == name) out.push_back(c);
-        return out;
+    std::int32_t MsgBox(const std::string& Prompt, std::int32_t Buttons) override {
+        calls.push_back({"MsgBox " + Prompt, static_cast<DWORD>(Buttons)});
+        return vbOK;
     }
-
-    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t, std::uintptr_t,
-                       DWORD fdwOpen) override {
-        calls.push_back({.name = "mixerOpen", .flags = fdwOpen, .openDevice = uMxId});
-        if (auto r = Refused("mixerOpen")) return *r;
+    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t device, std::uintptr_t callback,
+                       std::uintptr_t instance, DWORD flags) override {
+        calls.push_back({"mixerOpen"});
+        if (refuse.count("mixerOpen")) return MMSYSERR_BADDEVICEID;
         *phmx = kHandle;
-        return MMSYSERR_NOERROR;
+        return device || callback || instance || flags ? MMSYSERR_INVALPARAM : 0;
     }
-
-    MMRESULT mixerClose(HMIXER hmx) override {
-        calls.push_back({.name = "mixerClose", .handle = hmx});
-        if (auto r = Refused("mixerClose")) return *r;
-        return hmx == kHandle ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    MMRESULT mixerClose(HMIXER) override {
+        calls.push_back({"mixerClose"});
+        return 0;
     }
-
     MMRESULT mixerGetLineInfoA(HMIXER hmx, MIXERLINE* line, DWORD flags) override {
-        calls.push_back({.name = "mixerGetLineInfoA",
-                         .handle = hmx,
-                         .flags = flags,
-                         .componentType = line->dwComponentType});
-        if (auto r = Refused("mixerGetLineInfoA")) return *r;
-        if (hmx != kHandle) return MMSYSERR_INVALHANDLE;
-        if (line->cbStruct != sizeof(MIXERLINE)) return MMSYSERR_INVALPARAM;
-        auto it = lines.find(line->dwComponentType);
-        if (it == lines.end()) return MIXERR_INVALLINE;
-        line->dwLineID = it->second.lineId;
-        return MMSYSERR_NOERROR;
+        calls.push_back({"mixerGetLineInfoA", line->dwComponentType});
+        if (hmx != kHandle || flags != 3 || line->cbStruct != sizeof(MIXERLINE))
+            return MMSYSERR_INVALPARAM;
+        line->dwLineID = line->dwComponentType;
+        return lines.count(line->dwComponentType) ? 0 : MIXERR_INVALLINE;
     }
-
     MMRESULT mixerGetLineControlsA(HMIXER hmx, MIXERLINECONTROLS* lc, DWORD flags) override {
-        MixerCall call{.name = "mixerGetLineControlsA",
-                       .handle = hmx,
-                       .flags = flags,
-                       .lineId = lc->dwLineID,
-                       .controlType = lc->dwControlType,
-                       .cControls = lc->cControls,
-                       .cbmxctrl = lc->cbmxctrl};
-        if (lc->pamxctrl) {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(lc->pamxctrl);
-            call.bufferWasZero = true;
-            for (DWORD i = 0; i < lc->cbmxctrl; ++i) call.bufferWasZero &= bytes[i] == 0;
-        }
-        calls.push_back(call);
-        if (auto r = Refused("mixerGetLineControlsA")) return *r;
-        if (hmx != kHandle) return MMSYSERR_INVALHANDLE;
-        if (!lc->pamxctrl || lc->cbmxctrl < sizeof(MIXERCONTROL)) return MMSYSERR_INVALPARAM;
-        for (const auto& [type, line] : lines) {
-            if (line.lineId != lc->dwLineID) continue;
-            if (!line.hasVolume) return MIXERR_INVALCONTROL;
-            MIXERCONTROL c{};
-            c.cbStruct = sizeof(MIXERCONTROL);
-            c.dwControlID = line.controlId;
-            c.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
-            std::strcpy(c.szShortName, "Volume");
-            std::strcpy(c.szName, "Volume Control");
-            c.lMinimum = line.minimum;
-            c.lMaximum = line.maximum;
-            c.dwReserved[10] = 0xC0FFEE;  // the program copies all 152 bytes
-            std::memcpy(lc->pamxctrl, &c, sizeof c);
-            return MMSYSERR_NOERROR;
-        }
-        return MIXERR_INVALLINE;
+        calls.push_back({"mixerGetLineControlsA", lc->dwLineID});
+        auto* block = reinterpret_cast<unsigned char*>(lc->pamxctrl);
+        bool ok = hmx == kHandle && flags == 2 && lc->cbStruct == sizeof(MIXERLINECONTROLS) &&
+                  lc->dwControlType == 0x50030001 && lc->cControls == 1 && lc->cbmxctrl == 152;
+        for (int i = 0; ok && i < 152; ++i) ok = block[i] == 0;
+        if (!ok) return MMSYSERR_INVALPARAM;
+        const ScriptedLine& line = lines.at(lc->dwLineID);
+        std::memcpy(block + 4, &line.controlId, 4);
+        std::memcpy(block + 100, &line.minimum, 4);
+        std::memcpy(block + 104, &line.maximum, 4);
+        return 0;
     }
-
     MMRESULT mixerGetControlDetailsA(HMIXER hmx, MIXERCONTROLDETAILS* d, DWORD flags) override {
-        MixerCall call = DetailsCall("mixerGetControlDetailsA", hmx, d, flags);
-        auto* value = static_cast<MIXERCONTROLDETAILS_UNSIGNED*>(d->paDetails);
-        if (auto r = Refused("mixerGetControlDetailsA")) {
-            if (value) value->dwValue = garbageOnRefusedRead;
-            calls.push_back(call);
-            return *r;
-        }
-        MMRESULT result = CheckDetails(hmx, d);
-        if (result == MMSYSERR_NOERROR) {
-            value->dwValue = levels[d->dwControlID];
-            call.value = value->dwValue;
-        }
-        calls.push_back(call);
-        return result;
+        std::memcpy(d->paDetails, &levels[d->dwControlID], 4);  // also when refused
+        return Details("mixerGetControlDetailsA", hmx, d, flags, 0);
     }
-
     MMRESULT mixerSetControlDetails(HMIXER hmx, MIXERCONTROLDETAILS* d, DWORD flags) override {
-        MixerCall call = DetailsCall("mixerSetControlDetails", hmx, d, flags);
-        if (d->paDetails)
-            call.value = static_cast<MIXERCONTROLDETAILS_UNSIGNED*>(d->paDetails)->dwValue;
-        calls.push_back(call);
-        if (auto r = Refused("mixerSetControlDetails")) return *r;
-        MMRESULT result = CheckDetails(hmx, d);
-        if (result == MMSYSERR_NOERROR) levels[d->dwControlID] = call.value;
+        DWORD value;
+        std::memcpy(&value, d->paDetails, 4);
+        const MMRESULT result = Details("mixerSetControlDetails", hmx, d, flags, value);
+        if (result == 0) levels[d->dwControlID] = value;
         return result;
     }
 
 private:
-    std::optional<MMRESULT> Refused(const std::string& name) const {
-        auto it = refuse.find(name);
-        if (it == refuse.end()) return std::nullopt;
-        return it->second;
-    }
-
-    static MixerCall DetailsCall(const char* name, HMIXER hmx, const MIXERCONTROLDETAILS* d,
-                                 DWORD flags) {
-        return MixerCall{.name = name,
-                         .handle = hmx,
-                         .flags = flags,
-                         .controlId = d->dwControlID,
-                         .cChannels = d->cChannels,
-                         .cbDetails = d->cbDetails};
-    }
-
-    MMRESULT CheckDetails(HMIXER hmx, const MIXERCONTROLDETAILS* d) const {
-        if (hmx != kHandle) return MMSYSERR_INVALHANDLE;
-        if (d->cbStruct != sizeof(MIXERCONTROLDETAILS) || d->cbDetails != 4 || !d->paDetails)
-            return MMSYSERR_INVALPARAM;
-        for (const auto& [type, line] : lines)
-            if (line.hasVolume && line.controlId == d->dwControlID) return MMSYSERR_NOERROR;
-        return MIXERR_INVALCONTROL;
-    }
-};
-
-// A message box that answers OK and remembers what it was asked.
-class RecordingMessageBox : public MessageBoxService {
-public:
-    struct Shown {
-        std::string prompt;
-        std::int32_t buttons;
-    };
-    std::vector<Shown> shown;
-    std::int32_t MsgBox(const std::string& Prompt, std::int32_t Buttons) override {
-        shown.push_back({Prompt, Buttons});
-        return vbOK;
+    MMRESULT Details(const char* name, HMIXER hmx, MIXERCONTROLDETAILS* d, DWORD flags,
+                     DWORD value) {
+        calls.push_back({name, d->dwControlID, value});
+        if (refuse.count(name)) return MMSYSERR_ERROR;
+        const bool ok = hmx == kHandle && flags == 0 &&
+                        d->cbStruct == sizeof(MIXERCONTROLDETAILS) && d->cChannels == 1 &&
+                        d->cMultipleItems == 0 && d->cbDetails == 4;
+        return ok ? 0 : MMSYSERR_INVALPARAM;
     }
 };
 

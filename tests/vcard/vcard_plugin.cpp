@@ -1,328 +1,142 @@
-// The virtual sound card: an ALSA external control plugin. Its controls come
-// from a built-in card ("profile") or a list of descriptions ("elements"),
-// their values from a state file shared by every process that opens the card.
-// Failures can be injected: the card can refuse to open, refuse writes after a
-// number of them, or vanish when a named file appears (an unplugged card).
-//
-//   ctl_type.pegelwerk_vcard { lib "/abs/path/libpegelwerk_vcard.so" }
-//   ctl.!default {
-//       type pegelwerk_vcard
-//       profile "full"              # or: elements [ "Master Playback Volume:2:0:87" ... ]
-//       state "/tmp/x/state"        # optional; without it values live in the handle
-//       unplug_file "/tmp/x/gone"   # optional
-//       fail_open false             # optional
-//       fail_writes_after -1        # optional; -1 never fails
-//   }
+// The virtual sound card, an ALSA control plugin configured by write-config: controls from
+// descriptions ("NAME:CHANNELS:MIN:MAX:INITIAL" or "NAME:CHANNELS:switch"), values in files
+// PREFIXstate/NAME ("V1 V2 ...") shared under flock by every process using the card. Writes fail
+// after `fail_writes_after` of them; every call fails while PREFIXunplugged exists.
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <cstdio>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include "card_elements.h"
-#include "card_state.h"
 
 namespace {
 
-struct VirtualCard {
-    snd_ctl_ext_t ext{};
-    std::unique_ptr<vcard::CardState> state;
-    std::string unplugFile;
-    long writesLeft = -1;     // negative: writes never fail
-    vcard::CardValues shown;  // values as last announced to the client by events
-    int notifyFd = -1;        // readable when another process changed the state file
-
-    ~VirtualCard() {
-        if (notifyFd >= 0) ::close(notifyFd);
-    }
-
-    bool Unplugged() const {
-        return !unplugFile.empty() && ::access(unplugFile.c_str(), F_OK) == 0;
-    }
-    const std::vector<vcard::CardElement>& Elements() const { return state->Elements(); }
-    bool Valid(snd_ctl_ext_key_t key) const { return key < Elements().size(); }
+struct Element {
+    std::string name;
+    bool isSwitch = false;
+    long channels = 1, minimum = 0, maximum = 1;
 };
 
-VirtualCard* CardOf(snd_ctl_ext_t* ext) { return static_cast<VirtualCard*>(ext->private_data); }
+struct Card {
+    snd_ctl_ext_t ext{};
+    std::vector<Element> elements;
+    std::string unplug;
+    int state = -1;        // the state folder, open while the card is
+    long writesLeft = -1;  // negative: writes never fail
+    std::size_t nextEvent = 0;
 
-// Runs a callback body; nothing may be thrown into alsa-lib's C code.
-template <typename F>
-int Guarded(F&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return -ENOMEM;
-    } catch (...) {
-        return -EIO;
+    ~Card() { ::close(state); }
+    bool Unplugged() const { return ::access(unplug.c_str(), F_OK) == 0; }
+};
+
+Card& CardOf(snd_ctl_ext_t* ext) { return *static_cast<Card*>(ext->private_data); }
+
+// Reads control `key`'s values into `io` or, with `write`, replaces them with
+// `io`, under the lock of the control's state file.
+int Exchange(const Card& card, std::size_t key, long* io, bool write) {
+    if (card.Unplugged()) return -ENODEV;
+    const int fd = ::openat(card.state, card.elements[key].name.c_str(), O_RDWR | O_CLOEXEC);
+    char text[256] = {};
+    bool done = fd >= 0 && ::flock(fd, write ? LOCK_EX : LOCK_SH) == 0 &&
+                ::pread(fd, text, sizeof text - 1, 0) >= 0;
+    std::istringstream in(text);
+    std::string out;
+    for (long c = 0, v = 0; c < card.elements[key].channels; ++c, out += std::to_string(v) + " ") {
+        in >> v;
+        if (write) v = io[c];
+        io[c] = v;
     }
+    // In place, then cut: emptying the file first is slow where discard is on.
+    if (done && write)
+        done = ::pwrite(fd, out.data(), out.size(), 0) == static_cast<ssize_t>(out.size()) &&
+               ::ftruncate(fd, static_cast<off_t>(out.size())) == 0;
+    if (fd >= 0) ::close(fd);  // and with it the lock
+    return done ? 0 : -EIO;
 }
 
-void CardClose(snd_ctl_ext_t* ext) { delete CardOf(ext); }
-
-int CardElemCount(snd_ctl_ext_t* ext) { return static_cast<int>(CardOf(ext)->Elements().size()); }
-
-int CardElemList(snd_ctl_ext_t* ext, unsigned int offset, snd_ctl_elem_id_t* id) {
-    VirtualCard* card = CardOf(ext);
-    if (offset >= card->Elements().size()) return -EINVAL;
+void NameId(snd_ctl_elem_id_t* id, const Element& e) {
     snd_ctl_elem_id_set_interface(id, SND_CTL_ELEM_IFACE_MIXER);
-    snd_ctl_elem_id_set_name(id, card->Elements()[offset].name.c_str());
-    return 0;
+    snd_ctl_elem_id_set_name(id, e.name.c_str());
 }
 
-snd_ctl_ext_key_t CardFindElem(snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) {
-    VirtualCard* card = CardOf(ext);
-    if (snd_ctl_elem_id_get_interface(id) != SND_CTL_ELEM_IFACE_MIXER ||
-        snd_ctl_elem_id_get_index(id) != 0)
-        return SND_CTL_EXT_KEY_NOT_FOUND;
-    const char* name = snd_ctl_elem_id_get_name(id);
-    for (std::size_t i = 0; i < card->Elements().size(); ++i)
-        if (card->Elements()[i].name == name) return i;
+snd_ctl_ext_key_t FindElem(snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) {
+    const auto& elements = CardOf(ext).elements;
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        if (snd_ctl_elem_id_get_index(id) == 0 && elements[i].name == snd_ctl_elem_id_get_name(id))
+            return i;
     return SND_CTL_EXT_KEY_NOT_FOUND;
 }
 
-int CardGetAttribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned int* acc,
-                     unsigned int* count) {
-    VirtualCard* card = CardOf(ext);
-    if (!card->Valid(key)) return -EINVAL;
-    if (card->Unplugged()) return -ENODEV;
-    const auto& element = card->Elements()[key];
-    *type = element.isSwitch ? SND_CTL_ELEM_TYPE_BOOLEAN : SND_CTL_ELEM_TYPE_INTEGER;
-    *acc = SND_CTL_EXT_ACCESS_READWRITE;
-    *count = element.channels;
+int GetAttribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned* access,
+                 unsigned* count) {
+    const Element& e = CardOf(ext).elements[key];
+    *type = e.isSwitch ? SND_CTL_ELEM_TYPE_BOOLEAN : SND_CTL_ELEM_TYPE_INTEGER;
+    *access = SND_CTL_EXT_ACCESS_READWRITE, *count = static_cast<unsigned>(e.channels);
     return 0;
 }
 
-int CardGetIntegerInfo(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* imin, long* imax,
-                       long* istep) {
-    VirtualCard* card = CardOf(ext);
-    if (!card->Valid(key)) return -EINVAL;
-    if (card->Unplugged()) return -ENODEV;
-    *imin = card->Elements()[key].minimum;
-    *imax = card->Elements()[key].maximum;
-    *istep = 1;
-    return 0;
+int WriteInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
+    Card& card = CardOf(ext);
+    if (card.writesLeft == 0) return -EIO;
+    if (card.writesLeft > 0) --card.writesLeft;
+    return Exchange(card, key, value, true);
 }
 
-int CardReadInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
-    return Guarded([&] {
-        VirtualCard* card = CardOf(ext);
-        if (!card->Valid(key)) return -EINVAL;
-        if (card->Unplugged()) return -ENODEV;
-        vcard::CardValues values;
-        if (int err = card->state->Load(values)) return err;
-        for (std::size_t c = 0; c < values[key].size(); ++c) value[c] = values[key][c];
-        return 0;
-    });
+// Another process may have changed any value: every control is reported
+// changed once per round of events, so the client reads them all afresh.
+int ReadEvent(snd_ctl_ext_t* ext, snd_ctl_elem_id_t* id, unsigned* mask) {
+    Card& card = CardOf(ext);
+    if (card.Unplugged()) return -ENODEV;
+    if (!ext->subscribed || card.nextEvent == card.elements.size())
+        return card.nextEvent = 0, -EAGAIN;
+    NameId(id, card.elements[card.nextEvent++]);
+    *mask = SND_CTL_EVENT_MASK_VALUE;
+    return 1;
 }
 
-int CardWriteInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
-    return Guarded([&] {
-        VirtualCard* card = CardOf(ext);
-        if (!card->Valid(key)) return -EINVAL;
-        if (card->Unplugged()) return -ENODEV;
-        const auto& element = card->Elements()[key];
-        std::vector<long> values(value, value + element.channels);
-        for (long v : values)
-            if (!element.Accepts(v)) return -EINVAL;  // as a driver does; clamping is the caller's job
-        if (card->writesLeft == 0) return -EIO;
-        if (card->writesLeft > 0) --card->writesLeft;
-        bool changed = false;
-        if (int err = card->state->Store(key, values, changed)) return err;
-        return changed ? 1 : 0;
-    });
-}
-
-void CardSubscribeEvents(snd_ctl_ext_t*, int) {}
-
-void DrainNotifications(int fd) {
-    if (fd < 0) return;
-    alignas(inotify_event) char buffer[1024];
-    while (::read(fd, buffer, sizeof buffer) > 0) {
-    }
-}
-
-// One event per control whose values differ from what the client was last told.
-int CardReadEvent(snd_ctl_ext_t* ext, snd_ctl_elem_id_t* id, unsigned int* event_mask) {
-    return Guarded([&] {
-        VirtualCard* card = CardOf(ext);
-        if (card->Unplugged()) return -ENODEV;
-        DrainNotifications(card->notifyFd);
-        if (!ext->subscribed) return -EAGAIN;
-        vcard::CardValues now;
-        if (int err = card->state->Load(now)) return err;
-        for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i] == card->shown[i]) continue;
-            card->shown[i] = now[i];
-            snd_ctl_elem_id_set_interface(id, SND_CTL_ELEM_IFACE_MIXER);
-            snd_ctl_elem_id_set_name(id, card->Elements()[i].name.c_str());
-            snd_ctl_elem_id_set_numid(id, static_cast<unsigned>(i + 1));
-            *event_mask = SND_CTL_EVENT_MASK_VALUE;
-            return 1;
-        }
-        return -EAGAIN;
-    });
-}
-
+// clang-format off
 const snd_ctl_ext_callback_t kCallbacks = {
-    .close = CardClose,
-    .elem_count = CardElemCount,
-    .elem_list = CardElemList,
-    .find_elem = CardFindElem,
-    .free_key = nullptr,
-    .get_attribute = CardGetAttribute,
-    .get_integer_info = CardGetIntegerInfo,
-    .get_integer64_info = nullptr,
-    .get_enumerated_info = nullptr,
-    .get_enumerated_name = nullptr,
-    .read_integer = CardReadInteger,
-    .read_integer64 = nullptr,
-    .read_enumerated = nullptr,
-    .read_bytes = nullptr,
-    .read_iec958 = nullptr,
-    .write_integer = CardWriteInteger,
-    .write_integer64 = nullptr,
-    .write_enumerated = nullptr,
-    .write_bytes = nullptr,
-    .write_iec958 = nullptr,
-    .subscribe_events = CardSubscribeEvents,
-    .read_event = CardReadEvent,
-    .poll_descriptors_count = nullptr,
-    .poll_descriptors = nullptr,
-    .poll_revents = nullptr,
-};
+    .close = [](snd_ctl_ext_t* ext) { delete &CardOf(ext); },
+    .elem_count = [](snd_ctl_ext_t* ext) { return static_cast<int>(CardOf(ext).elements.size()); },
+    .elem_list = [](snd_ctl_ext_t* ext, unsigned offset, snd_ctl_elem_id_t* id) {
+        return NameId(id, CardOf(ext).elements[offset]), 0; },
+    .find_elem = FindElem, .get_attribute = GetAttribute,
+    .get_integer_info = [](snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* min, long* max, long* step) {
+        const Element& e = CardOf(ext).elements[key];
+        return *min = e.minimum, *max = e.maximum, *step = 1, 0; },
+    .read_integer = [](snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
+        return Exchange(CardOf(ext), key, value, false); },
+    .write_integer = WriteInteger, .read_event = ReadEvent};
+// clang-format on
 
-struct CardSettings {
-    std::string profile = "full";
-    std::vector<std::string> descriptions;
-    bool hasDescriptions = false;
-    std::string statePath;
-    std::string unplugFile;
-    bool failOpen = false;
-    long failWritesAfter = -1;
-};
-
-int ReadString(snd_config_t* node, std::string& out) {
-    const char* text = nullptr;
-    int err = snd_config_get_string(node, &text);
-    if (err < 0) return err;
-    out = text;
-    return 0;
-}
-
-int ReadSettings(snd_config_t* conf, CardSettings& settings) {
+int Configure(snd_config_t* conf, Card& card) {
+    snd_config_t *node, *elements;
+    const char* text = "";
+    if (snd_config_search(conf, "fail_writes_after", &node) == 0)
+        snd_config_get_integer(node, &card.writesLeft);
+    if (snd_config_search(conf, "elements", &elements) < 0 ||
+        snd_config_search(conf, "state", &node) < 0 || snd_config_get_string(node, &text) < 0)
+        return -EINVAL;
+    card.state = ::open(text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    card.unplug = std::string(text, std::string_view(text).rfind("state")) + "unplugged";
     snd_config_iterator_t i, next;
-    snd_config_for_each(i, next, conf) {
-        snd_config_t* n = snd_config_iterator_entry(i);
-        const char* key = nullptr;
-        if (snd_config_get_id(n, &key) < 0) continue;
-        std::string id = key;
-        int err = 0;
-        if (id == "comment" || id == "type" || id == "hint") continue;
-        if (id == "profile") {
-            err = ReadString(n, settings.profile);
-        } else if (id == "state") {
-            err = ReadString(n, settings.statePath);
-        } else if (id == "unplug_file") {
-            err = ReadString(n, settings.unplugFile);
-        } else if (id == "fail_open") {
-            err = snd_config_get_bool(n);
-            if (err >= 0) settings.failOpen = err != 0, err = 0;
-        } else if (id == "fail_writes_after") {
-            err = snd_config_get_integer(n, &settings.failWritesAfter);
-        } else if (id == "elements") {
-            if (snd_config_get_type(n) != SND_CONFIG_TYPE_COMPOUND) return -EINVAL;
-            settings.hasDescriptions = true;
-            snd_config_iterator_t j, jnext;
-            snd_config_for_each(j, jnext, n) {
-                std::string description;
-                if ((err = ReadString(snd_config_iterator_entry(j), description)) < 0) break;
-                settings.descriptions.push_back(description);
-            }
-        } else {
-            SNDERR("pegelwerk_vcard: unknown field %s", key);
+    snd_config_for_each(i, next, elements) {
+        Element& e = card.elements.emplace_back();
+        char name[100], s;
+        if (snd_config_get_string(snd_config_iterator_entry(i), &text) < 0) return -EINVAL;
+        e.isSwitch = std::sscanf(text, "%99[^:]:%ld:switc%c", name, &e.channels, &s) == 3;
+        if (!e.isSwitch && std::sscanf(text, "%99[^:]:%ld:%ld:%ld", name, &e.channels, &e.minimum,
+                                       &e.maximum) != 4)
             return -EINVAL;
-        }
-        if (err < 0) {
-            SNDERR("pegelwerk_vcard: bad value for %s", key);
-            return -EINVAL;
-        }
+        e.name = name;
     }
-    return 0;
-}
-
-int CardElementsOf(const CardSettings& settings, std::vector<vcard::CardElement>& elements) {
-    std::vector<std::string> descriptions = settings.descriptions;
-    if (!settings.hasDescriptions) {
-        auto profile = vcard::ProfileDescriptions(settings.profile);
-        if (!profile) {
-            SNDERR("pegelwerk_vcard: unknown profile %s", settings.profile.c_str());
-            return -EINVAL;
-        }
-        descriptions = *profile;
-    }
-    for (const auto& d : descriptions) {
-        auto element = vcard::ParseElement(d);
-        if (!element) {
-            SNDERR("pegelwerk_vcard: bad element \"%s\"", d.c_str());
-            return -EINVAL;
-        }
-        elements.push_back(*element);
-    }
-    return 0;
-}
-
-void CopyName(char* to, std::size_t size, const std::string& from) {
-    std::size_t n = from.size() < size - 1 ? from.size() : size - 1;
-    std::memcpy(to, from.data(), n);
-    to[n] = '\0';
-}
-
-int OpenCard(snd_ctl_t** handlep, const char* name, snd_config_t* conf, int mode) {
-    CardSettings settings;
-    if (int err = ReadSettings(conf, settings)) return err;
-    if (settings.failOpen) return -ENODEV;
-    if (!settings.unplugFile.empty() && ::access(settings.unplugFile.c_str(), F_OK) == 0)
-        return -ENODEV;
-    std::vector<vcard::CardElement> elements;
-    if (int err = CardElementsOf(settings, elements)) return err;
-
-    auto card = std::make_unique<VirtualCard>();
-    card->state = std::make_unique<vcard::CardState>(settings.statePath, std::move(elements));
-    card->unplugFile = settings.unplugFile;
-    card->writesLeft = settings.failWritesAfter < 0 ? -1 : settings.failWritesAfter;
-    if (int err = card->state->Load(card->shown)) {
-        SNDERR("pegelwerk_vcard: cannot use state file %s", settings.statePath.c_str());
-        return err;
-    }
-    card->notifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (card->notifyFd >= 0 && !settings.statePath.empty())
-        ::inotify_add_watch(card->notifyFd, settings.statePath.c_str(), IN_MODIFY);
-
-    snd_ctl_ext_t& ext = card->ext;
-    ext.version = SND_CTL_EXT_VERSION;
-    ext.card_idx = 0;
-    CopyName(ext.id, sizeof ext.id, "Pegelwerk");
-    CopyName(ext.driver, sizeof ext.driver, "pegelwerk_vcard");
-    CopyName(ext.name, sizeof ext.name, "Virtual Card");
-    CopyName(ext.longname, sizeof ext.longname,
-             "Pegelwerk virtual sound card (" +
-                 (settings.hasDescriptions ? std::string("elements") : settings.profile) + ")");
-    CopyName(ext.mixername, sizeof ext.mixername, "Pegelwerk Virtual Mixer");
-    ext.poll_fd = card->notifyFd;
-    ext.callback = &kCallbacks;
-    ext.private_data = card.get();
-
-    if (int err = snd_ctl_ext_create(&ext, name, mode); err < 0) return err;
-    *handlep = ext.handle;
-    card.release();  // owned by the handle now; CardClose frees it
-    return 0;
+    return card.state < 0 || card.Unplugged() ? -ENODEV : 0;
 }
 
 }  // namespace
@@ -331,7 +145,16 @@ extern "C" {
 
 SND_CTL_PLUGIN_DEFINE_FUNC(pegelwerk_vcard) {
     (void)root;
-    return Guarded([&] { return OpenCard(handlep, name, conf, mode); });
+    auto* card = new Card;
+    int err = Configure(conf, *card);
+    card->ext.version = SND_CTL_EXT_VERSION;
+    card->ext.poll_fd = -1;
+    card->ext.callback = &kCallbacks;
+    card->ext.private_data = card;
+    if (!err) err = snd_ctl_ext_create(&card->ext, name, mode);
+    if (err < 0) return delete card, err;
+    *handlep = card->ext.handle;
+    return 0;
 }
 
 SND_CTL_PLUGIN_SYMBOL(pegelwerk_vcard)

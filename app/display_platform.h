@@ -1,0 +1,4 @@
+#pragma once
+
+// Picks the Qt platform plugin before QApplication is constructed.
+void ChooseDisplayPlatform();

@@ -1,0 +1,174 @@
+// The window over the scripted mixer, offscreen: layout, start-up, what each slider's
+// move writes and asks to play, closing, and the no-mixer message.
+#include "ui/root.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QRegion>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <memory>
+#include <tuple>
+
+#include "tests/support/scripted_mixer.h"
+#include "ui/volume_slider.h"
+
+using testing_support::Call;
+using Calls = std::vector<Call>;
+
+namespace {
+
+// Logs sound requests with the mixer's calls, so that their order shows.
+struct Window : testing_support::ScriptedMixer, SoundService {
+    Root root{*this, *this};
+    bool sndPlaySoundA(const char* pszSound, std::uint32_t fuSound) override {
+        calls.push_back({std::string("play ") + pszSound, fuSound});
+        return true;
+    }
+    Slider* operator[](const char* name) {
+        return root.findChild<Slider*>(QString::fromUtf8(name));
+    }
+};
+
+const char* const kSliders[] = {"RLautstärke", "RMicrofon", "RLineIn",
+                                "RCDAudio",    "RMidi",     "RWave"};
+const Call kDing{"play ding.wav", 0x11};
+
+}  // namespace
+
+TEST(Root, IsAFixedWindowLaidOutFromTwips) {
+    Window w;
+    EXPECT_EQ(w.root.minimumSize(), QSize(479, 270));
+    EXPECT_EQ(w.root.maximumSize(), QSize(479, 270));
+    EXPECT_EQ(w.root.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
+                                      Qt::WindowMaximizeButtonHint),
+              Qt::WindowCloseButtonHint);
+    // Name, left, top, right edge and height in pixels at 96 dpi (twips / 15). A label may
+    // grow away from its aligned edge, so -1 leaves the other edge open.
+    const std::tuple<const char*, int, int, int, int> boxes[] = {
+        {"RLautstärke", 18, 69, 142, 42}, {"RMidi", 174, 162, 298, 42},
+        {"RWave", 324, 162, 448, 42},     {"LMicrofon", 171, 30, -1, 13},
+        {"Label8", -1, 144, 299, 13},     {"Label4", -1, 51, 296, 13}};
+    for (auto [name, left, top, right, height] : boxes) {
+        const QRect r = w.root.findChild<QWidget*>(QString::fromUtf8(name))->geometry();
+        EXPECT_EQ(std::tuple(r.y(), r.height(), left < 0 ? -1 : r.x()),
+                  std::tuple(top, height, left))
+            << name;
+        EXPECT_EQ(right < 0 ? -1 : r.x() + r.width(), right) << name;
+    }
+    QRegion covered;
+    for (QWidget* c : w.root.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        EXPECT_FALSE(covered.intersects(c->geometry())) << c->objectName().toStdString();
+        covered += c->geometry();
+    }
+    EXPECT_TRUE(w.root.rect().contains(covered.boundingRect()));
+}
+
+// Min before Max, slider by slider; then Value, only where level / 6000 differs from the
+// position held (range, level, position held; Min, Max, Value, whether Value is written).
+TEST(Root, StartUpFitsRangesAndLevelsToPositions) {
+    const std::tuple<int, int, int, int, int, int, int, bool> rows[] = {
+        {0, 65535, 0, 0, 0, 11, 0, false},      {-65536, 65535, -65536, 0, -11, 11, -11, true},
+        {0, 65535, 3000, 0, 0, 11, 0, true},    {0, 65535, 9000, 0, 0, 11, 2, true},
+        {0, 65535, 15000, 0, 0, 11, 2, true},   {0, 65535, 21000, 0, 0, 11, 4, true},
+        {0, 65535, 32767, 0, 0, 11, 5, true},   {0, 65535, 60000, 0, 0, 11, 10, true},
+        {0, 65535, 65535, 11, 0, 11, 11, true}, {0, 65535, 12000, 2, 0, 11, 2, false},
+        {0, 65535, 12000, 3, 0, 11, 2, true}};
+    for (auto [min, max, level, before, sliderMin, sliderMax, value, valueWritten] : rows) {
+        Window w;
+        using Write = std::tuple<std::string, Slider::Property, int>;
+        std::vector<Write> writes, expected;
+        for (const char* name : kSliders) {
+            w[name]->Max(11), w[name]->Value(before);
+            QObject::connect(w[name], &Slider::Written, [&writes, name](Slider::Property p, int v) {
+                writes.emplace_back(name, p, v);
+            });
+            expected.emplace_back(name, Slider::Property::Min, sliderMin);
+            expected.emplace_back(name, Slider::Property::Max, sliderMax);
+        }
+        for (const char* name : kSliders)
+            if (valueWritten) expected.emplace_back(name, Slider::Property::Value, value);
+        for (auto& [type, line] : w.lines) {
+            line.minimum = min, line.maximum = max;
+            w.levels[line.controlId] = static_cast<DWORD>(level);
+        }
+        w.root.Form_Load();
+        EXPECT_EQ(writes, expected) << min << ".." << max << " at " << level;
+        EXPECT_EQ(w.calls.back(), (Call{"mixerGetControlDetailsA", 3}));  // the last read
+    }
+}
+
+// Slider, position; one step away from 0 writes level to control (0: nothing, no sound).
+// The master spans 32 bits: 357914 * 6000 does not fit; 2147489296 is -2147478000.
+TEST(Root, AMoveWritesItsOwnLineThenAsksForTheDingUnlessTheLevelOverflows) {
+    const std::tuple<const char*, int, DWORD, DWORD> rows[] = {
+        // clang-format off
+        {"RLautstärke", 0, 1, 6000}, {"RMicrofon", 0, 2, 6000}, {"RLineIn", 0, 6, 6000},
+        {"RCDAudio", 0, 5, 6000},    {"RMidi", 0, 4, 6000},     {"RWave", 0, 3, 6000},
+        {"RLautstärke", 357912, 1, 2147478000u}, {"RLautstärke", 357913, 0, 0},
+        {"RLautstärke", -357912, 1, 2147489296u}, {"RLautstärke", -357913, 0, 0}};
+    // clang-format on
+    for (auto [slider, from, control, level] : rows) {
+        Window w;
+        w.lines[0x0004] = {.controlId = 1, .minimum = INT32_MIN, .maximum = INT32_MAX};
+        w.root.Form_Load();
+        w.root.show();
+        w[slider]->Value(from);
+        w.calls.clear();
+        QTest::keyClick(w[slider], from < 0 ? Qt::Key_Left : Qt::Key_Right);
+        EXPECT_EQ(w[slider]->Value(), from + (from < 0 ? -1 : 1));
+        EXPECT_EQ(w.calls,
+                  (control ? Calls{{"mixerSetControlDetails", control, level}, kDing} : Calls{}))
+            << slider << " from " << from;
+    }
+}
+
+// By close(), by the window system's close event, by both, or destroyed without closing.
+TEST(Root, ClosingClosesTheMixerExactlyOnceWhateverTheWay) {
+    for (int way = 0; way < 4; ++way) {
+        Window w;  // its own root is never loaded and never closes the mixer
+        auto root = std::make_unique<Root>(w, w);
+        root->Form_Load();
+        root->show();
+        QCloseEvent byWindowSystem;
+        if (way == 0 || way == 2) root->close();
+        if (way == 1 || way == 2) QApplication::sendEvent(root->windowHandle(), &byWindowSystem);
+        EXPECT_EQ(root->isVisible(), way == 3) << way;
+        EXPECT_EQ(std::count(w.calls.begin(), w.calls.end(), Call{"mixerClose"}), way < 3) << way;
+        root.reset();
+        EXPECT_EQ(std::count(w.calls.begin(), w.calls.end(), Call{"mixerClose"}), 1) << way;
+    }
+}
+
+TEST(Root, WithoutAMixerTheMessageComesOnceBeforeTheWindowThenAllSlidersAtZero) {
+    Window w;
+    w.refuse.insert("mixerOpen");
+    std::vector<bool> windowShownAtBox;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        windowShownAtBox.push_back(w.root.isVisible());
+        EXPECT_EQ(box->text(), "Es wurde kein Mixer in Ihrem System gefunden !");
+        box->done(QMessageBox::Ok);
+    });
+    poll.start(5);
+    w.root.Form_Load();
+    w.root.show();
+    QTest::qWait(100);
+    EXPECT_EQ(windowShownAtBox, std::vector<bool>{false});
+    for (const char* name : kSliders)
+        EXPECT_EQ(std::tuple(w[name]->Min(), w[name]->Max(), w[name]->Value()),
+                  std::tuple(0, 0, 0));
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
