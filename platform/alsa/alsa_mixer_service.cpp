@@ -1,8 +1,10 @@
 #include "platform/alsa/alsa_mixer_service.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "platform/alsa/alsa_line_names.h"
 #include "platform/alsa/alsa_line_volume.h"
@@ -88,7 +90,41 @@ void CopyText(char* to, std::size_t size, const std::string& from) {
     to[n] = '\0';
 }
 
+// How long a call waits for a control device. A card answers in well under a
+// millisecond; a sound server that stopped answering never would.
+constexpr auto kDeviceDeadline = std::chrono::milliseconds(500);
+
+void LogStuck(const char* device) {
+    LogFailureOnce("mixer stuck", std::string("the mixer device ") + device +
+                                      " stopped answering; its lines are left alone meanwhile");
+}
+
 }  // namespace
+
+// Runs job(device) on the device's own thread; false when the device is not
+// open or did not answer in time. What the job reports must live in something
+// it holds: after a missed deadline it goes on alone.
+template <class Job>
+bool AlsaMixerService::Ask(DeviceSlot& slot, Job job) {
+    if (!slot.device || !slot.worker) return false;
+    if (slot.worker->Run([device = slot.device, job = std::move(job)] { job(*device); }))
+        return true;
+    LogStuck(slot.name);
+    return false;
+}
+
+// A device is closed on its own thread, or by the job stuck there when it ends.
+void AlsaMixerService::Release(Devices& devices) {
+    for (DeviceSlot& slot : devices) {
+        if (slot.device && slot.worker) slot.worker->Run([device = std::move(slot.device)] {});
+        slot.device.reset();
+        slot.worker.reset();
+    }
+}
+
+AlsaMixerService::~AlsaMixerService() {
+    for (auto& [handle, devices] : open_) Release(devices);
+}
 
 HMIXER AlsaMixerService::NewHandle() {
     do {
@@ -105,13 +141,28 @@ MMRESULT AlsaMixerService::mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uin
     if (uMxId != 0) return MMSYSERR_BADDEVICEID;
     try {
         Devices devices;
-        int error = 0;
-        devices[0] = AlsaMixerDevice::Open(kDeviceNames[0], error);
-        const int defaultError = error;
-        if (SysdefaultDiffers()) devices[1] = AlsaMixerDevice::Open(kDeviceNames[1], error);
-        if (!devices[0] && !devices[1]) {
-            if (defaultError == -ENOMEM || error == -ENOMEM) return MMSYSERR_NOMEM;
-            LogFailureOnce("mixer open", std::string("no mixer: ") + snd_strerror(defaultError));
+        int errors[2] = {-ENODEV, -ENODEV};
+        const std::size_t count = SysdefaultDiffers() ? 2 : 1;
+        for (std::size_t d = 0; d < count; ++d) {
+            DeviceSlot& slot = devices[d];
+            slot.name = kDeviceNames[d];
+            slot.worker = std::make_unique<DeadlineWorker>(kDeviceDeadline);
+            using Opened = std::pair<std::shared_ptr<AlsaMixerDevice>, int>;
+            auto opened = std::make_shared<Opened>(nullptr, -ENODEV);
+            if (!slot.worker->Run([name = slot.name, opened] {
+                    opened->first = AlsaMixerDevice::Open(name, opened->second);
+                })) {
+                LogStuck(slot.name);
+                errors[d] = -ETIMEDOUT;
+                continue;
+            }
+            slot.device = std::move(opened->first);
+            errors[d] = opened->second;
+        }
+        if (!devices[0].device && !devices[1].device) {
+            Release(devices);
+            if (errors[0] == -ENOMEM || errors[1] == -ENOMEM) return MMSYSERR_NOMEM;
+            LogFailureOnce("mixer open", std::string("no mixer: ") + snd_strerror(errors[0]));
             return MMSYSERR_NODRIVER;
         }
         HMIXER handle = NewHandle();
@@ -126,7 +177,9 @@ MMRESULT AlsaMixerService::mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uin
 MMRESULT AlsaMixerService::mixerClose(HMIXER hmx) {
     auto it = open_.find(hmx);
     if (it == open_.end()) return MMSYSERR_INVALHANDLE;
+    Devices devices = std::move(it->second);
     open_.erase(it);
+    Release(devices);
     return MMSYSERR_NOERROR;
 }
 
@@ -151,44 +204,63 @@ MMRESULT AlsaMixerService::mixerGetLineInfoA(HMIXER hmxobj, MIXERLINE* pmxl, DWO
     Devices* devices = Addressed(hmxobj, fdwInfo, MIXER_GETLINEINFOF_COMPONENTTYPE, result);
     if (!devices) return result;
 
+    struct Found {
+        bool answered = false;  // the device took in its changes
+        bool found = false;     // one of the names is there
+        bool gone = false;      // ... but the element vanished meanwhile
+        std::size_t element = 0;
+        std::string name;
+        unsigned channels = 1;
+        bool volume = false;
+    };
+    const auto names = AlsaElementNamesFor(pmxl->dwComponentType);
     result = MIXERR_INVALLINE;
-    AlsaMixerDevice* device = nullptr;
-    std::size_t slot = 0, element = 0;
-    for (std::size_t d = 0; d < devices->size() && !device; ++d) {
-        AlsaMixerDevice* candidate = (*devices)[d].get();
-        if (!candidate) continue;
-        if (candidate->Refresh() < 0) {
-            result = MMSYSERR_ERROR;  // the card stopped answering
+    for (std::size_t d = 0; d < devices->size(); ++d) {
+        auto found = std::make_shared<Found>();
+        const bool asked = Ask((*devices)[d], [names, found](AlsaMixerDevice& device) {
+            if (device.Refresh() < 0) return;
+            found->answered = true;
+            for (const char* name : names) {
+                auto element = device.Find(name);
+                if (!element || *element >= kMaxElements) continue;
+                found->found = true;
+                found->element = *element;
+                found->name = device.NameOf(*element);
+                snd_mixer_elem_t* e = device.Element(*element);
+                found->gone = e == nullptr;
+                auto volume = AlsaLineVolume::Of(e);
+                found->volume = volume.has_value();
+                if (volume) found->channels = volume->Channels();
+                return;
+            }
+        });
+        if (!asked && !(*devices)[d].device) continue;
+        if (!asked || !found->answered) {
+            result = MMSYSERR_ERROR;  // the device stopped answering
             continue;
         }
-        for (const char* name : AlsaElementNamesFor(pmxl->dwComponentType)) {
-            auto found = candidate->Find(name);
-            if (found && *found < kMaxElements) {
-                device = candidate, slot = d, element = *found;
-                break;
-            }
-        }
-    }
-    if (!device) return result;
-    if (!device->Element(element)) return MIXERR_INVALLINE;
-    auto volume = AlsaLineVolume::Of(device->Element(element));
+        if (!found->found) continue;
+        if (found->gone) return MIXERR_INVALLINE;
 
-    const DWORD cbStruct = pmxl->cbStruct;
-    const DWORD componentType = pmxl->dwComponentType;
-    MIXERLINE line{};
-    line.cbStruct = cbStruct;
-    line.dwComponentType = componentType;
-    line.dwLineID = LineIdOf(slot, element);
-    line.fdwLine = MIXERLINE_LINEF_ACTIVE;
-    if (componentType >= MIXERLINE_COMPONENTTYPE_SRC_FIRST) line.fdwLine |= MIXERLINE_LINEF_SOURCE;
-    line.cChannels = volume ? volume->Channels() : 1;
-    line.cControls = volume ? 1 : 0;
-    CopyText(line.szShortName, sizeof line.szShortName, device->NameOf(element));
-    CopyText(line.szName, sizeof line.szName, device->NameOf(element));
-    CopyText(line.Target.szPname, sizeof line.Target.szPname,
-             std::string("ALSA ") + kDeviceNames[slot]);
-    *pmxl = line;
-    return MMSYSERR_NOERROR;
+        const DWORD cbStruct = pmxl->cbStruct;
+        const DWORD componentType = pmxl->dwComponentType;
+        MIXERLINE line{};
+        line.cbStruct = cbStruct;
+        line.dwComponentType = componentType;
+        line.dwLineID = LineIdOf(d, found->element);
+        line.fdwLine = MIXERLINE_LINEF_ACTIVE;
+        if (componentType >= MIXERLINE_COMPONENTTYPE_SRC_FIRST)
+            line.fdwLine |= MIXERLINE_LINEF_SOURCE;
+        line.cChannels = found->channels;
+        line.cControls = found->volume ? 1 : 0;
+        CopyText(line.szShortName, sizeof line.szShortName, found->name);
+        CopyText(line.szName, sizeof line.szName, found->name);
+        CopyText(line.Target.szPname, sizeof line.Target.szPname,
+                 std::string("ALSA ") + kDeviceNames[d]);
+        *pmxl = line;
+        return MMSYSERR_NOERROR;
+    }
+    return result;
 }
 
 MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
@@ -201,17 +273,37 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     if (!devices) return result;
 
     std::size_t slot = 0, element = 0;
-    if (!SplitLineId(pmxlc->dwLineID, slot, element) || !(*devices)[slot] ||
-        element >= (*devices)[slot]->ElementCount())
+    if (!SplitLineId(pmxlc->dwLineID, slot, element) || !(*devices)[slot].device)
         return MIXERR_INVALLINE;
-    AlsaMixerDevice* device = (*devices)[slot].get();
-    if (device->Refresh() < 0) return MMSYSERR_ERROR;  // the card stopped answering
-    if (!device->Element(element)) return MIXERR_INVALLINE;
-    if (pmxlc->dwControlType != MIXERCONTROL_CONTROLTYPE_VOLUME) return MIXERR_INVALCONTROL;
-    auto volume = AlsaLineVolume::Of(device->Element(element));
-    if (!volume) return MIXERR_INVALCONTROL;
-    long rawMin = 0, rawMax = 0;
-    if (volume->Range(rawMin, rawMax) < 0) return MMSYSERR_ERROR;
+    struct Volume {
+        MMRESULT result = MMSYSERR_ERROR;  // also when the card stopped answering
+        long rawMin = 0, rawMax = 0;
+        std::string name;
+    };
+    auto volume = std::make_shared<Volume>();
+    const bool wantsVolume = pmxlc->dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME;
+    if (!Ask((*devices)[slot], [element, wantsVolume, volume](AlsaMixerDevice& device) {
+            if (element >= device.ElementCount()) {
+                volume->result = MIXERR_INVALLINE;
+                return;
+            }
+            if (device.Refresh() < 0) return;
+            snd_mixer_elem_t* e = device.Element(element);
+            if (!e) {
+                volume->result = MIXERR_INVALLINE;
+                return;
+            }
+            auto line = AlsaLineVolume::Of(e);
+            if (!wantsVolume || !line) {
+                volume->result = MIXERR_INVALCONTROL;
+                return;
+            }
+            if (line->Range(volume->rawMin, volume->rawMax) < 0) return;
+            volume->name = device.NameOf(element);
+            volume->result = MMSYSERR_NOERROR;
+        }))
+        return MMSYSERR_ERROR;
+    if (volume->result != MMSYSERR_NOERROR) return volume->result;
 
     MIXERCONTROL control{};
     const DWORD size = std::min<DWORD>(pmxlc->cbmxctrl, sizeof(MIXERCONTROL));
@@ -219,46 +311,64 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     control.dwControlID = ControlIdOf(slot, element);
     control.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
     CopyText(control.szShortName, sizeof control.szShortName, "Volume");
-    CopyText(control.szName, sizeof control.szName, device->NameOf(element) + " Volume");
+    CopyText(control.szName, sizeof control.szName, volume->name + " Volume");
     control.lMinimum = 0;
     control.lMaximum = static_cast<std::int32_t>(kLevelMaximum);
     // The published record's step count, the first word after the bounds.
     control.dwReserved[4] = static_cast<DWORD>(std::min<unsigned long>(
-        static_cast<unsigned long>(rawMax) - static_cast<unsigned long>(rawMin), 0xFFFFFFFFul));
+        static_cast<unsigned long>(volume->rawMax) - static_cast<unsigned long>(volume->rawMin),
+        0xFFFFFFFFul));
     std::memcpy(pmxlc->pamxctrl, &control, size);
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT AlsaMixerService::DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details,
-                                         DWORD flags, AlsaMixerDevice*& device,
-                                         std::size_t& element, bool refresh) {
+AlsaMixerService::DeviceSlot* AlsaMixerService::DetailsTarget(HMIXER hmx,
+                                                              const MIXERCONTROLDETAILS* details,
+                                                              DWORD flags, std::size_t& element,
+                                                              MMRESULT& result) {
     // One uniform value for all channels is what this service exchanges.
     if (!details || details->cbStruct < kControlDetailsSize || details->cChannels != 1 ||
         details->cMultipleItems != 0 || details->cbDetails < sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
-        !details->paDetails)
-        return MMSYSERR_INVALPARAM;
-    MMRESULT result;
+        !details->paDetails) {
+        result = MMSYSERR_INVALPARAM;
+        return nullptr;
+    }
     Devices* devices = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result);
-    if (!devices) return result;
+    if (!devices) return nullptr;
     std::size_t slot = 0;
-    if (!SplitControlId(details->dwControlID, slot, element) || !(*devices)[slot] ||
-        element >= (*devices)[slot]->ElementCount())
-        return MIXERR_INVALCONTROL;
-    device = (*devices)[slot].get();
-    if (refresh && device->Refresh() < 0) return MMSYSERR_ERROR;  // the card stopped answering
-    return MMSYSERR_NOERROR;
+    if (!SplitControlId(details->dwControlID, slot, element) || !(*devices)[slot].device) {
+        result = MIXERR_INVALCONTROL;
+        return nullptr;
+    }
+    return &(*devices)[slot];
 }
 
 MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                                    DWORD fdwDetails) {
-    AlsaMixerDevice* device = nullptr;
     std::size_t element = 0;
-    if (MMRESULT r = DetailsTarget(hmxobj, pmxcd, fdwDetails, device, element, true)) return r;
-    auto volume = AlsaLineVolume::Of(device->Element(element));
-    if (!volume) return MIXERR_INVALCONTROL;
-    long rawMin = 0, rawMax = 0, raw = 0;
-    if (volume->Range(rawMin, rawMax) < 0 || volume->ReadLoudest(raw) < 0) return MMSYSERR_ERROR;
-    MIXERCONTROLDETAILS_UNSIGNED value{RawToLevel(raw, rawMin, rawMax)};
+    MMRESULT result;
+    DeviceSlot* slot = DetailsTarget(hmxobj, pmxcd, fdwDetails, element, result);
+    if (!slot) return result;
+    auto read = std::make_shared<std::pair<MMRESULT, DWORD>>(MMSYSERR_ERROR, 0);
+    if (!Ask(*slot, [element, read](AlsaMixerDevice& device) {
+            if (element >= device.ElementCount()) {
+                read->first = MIXERR_INVALCONTROL;
+                return;
+            }
+            if (device.Refresh() < 0) return;  // the card stopped answering
+            auto volume = AlsaLineVolume::Of(device.Element(element));
+            if (!volume) {
+                read->first = MIXERR_INVALCONTROL;
+                return;
+            }
+            long rawMin = 0, rawMax = 0, raw = 0;
+            if (volume->Range(rawMin, rawMax) < 0 || volume->ReadLoudest(raw) < 0) return;
+            read->second = RawToLevel(raw, rawMin, rawMax);
+            read->first = MMSYSERR_NOERROR;
+        }))
+        return MMSYSERR_ERROR;
+    if (read->first != MMSYSERR_NOERROR) return read->first;
+    MIXERCONTROLDETAILS_UNSIGNED value{read->second};
     std::memcpy(pmxcd->paDetails, &value, sizeof value);
     return MMSYSERR_NOERROR;
 }
@@ -270,28 +380,39 @@ MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDE
 // of reads on the card, more than the write itself.
 MMRESULT AlsaMixerService::mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                                   DWORD fdwDetails) {
-    for (bool refresh : {false, true}) {
-        AlsaMixerDevice* device = nullptr;
-        std::size_t element = 0;
-        if (MMRESULT r = DetailsTarget(hmxobj, pmxcd, fdwDetails, device, element, refresh))
-            return r;
-        MIXERCONTROLDETAILS_UNSIGNED value;
-        std::memcpy(&value, pmxcd->paDetails, sizeof value);
-        if (value.dwValue > kLevelMaximum) return MIXERR_INVALVALUE;
-        auto volume = AlsaLineVolume::Of(device->Element(element));
-        long rawMin = 0, rawMax = 0;
-        if (!volume || volume->Range(rawMin, rawMax) < 0) {
-            if (!refresh) continue;  // perhaps the card changed: look again
-            return volume ? MMSYSERR_ERROR : MIXERR_INVALCONTROL;
-        }
-        const long raw = LevelToRaw(value.dwValue, rawMin, rawMax);
-        if (!refresh && volume->SeemsAt(raw)) continue;
-        if (int err = volume->WriteAll(raw); err < 0) {
-            LogFailureOnce("mixer write",
-                           "a mixer line refused a write: " + std::string(snd_strerror(err)));
-            return MMSYSERR_ERROR;
-        }
-        return MMSYSERR_NOERROR;
-    }
-    return MMSYSERR_ERROR;
+    std::size_t element = 0;
+    MMRESULT result;
+    DeviceSlot* slot = DetailsTarget(hmxobj, pmxcd, fdwDetails, element, result);
+    if (!slot) return result;
+    MIXERCONTROLDETAILS_UNSIGNED value;
+    std::memcpy(&value, pmxcd->paDetails, sizeof value);
+    if (value.dwValue > kLevelMaximum) return MIXERR_INVALVALUE;
+    const DWORD level = value.dwValue;
+    auto written = std::make_shared<std::pair<MMRESULT, int>>(MMSYSERR_ERROR, 0);
+    if (!Ask(*slot, [element, level, written](AlsaMixerDevice& device) {
+            for (bool refresh : {false, true}) {
+                if (element >= device.ElementCount()) {
+                    written->first = MIXERR_INVALCONTROL;
+                    return;
+                }
+                if (refresh && device.Refresh() < 0) return;  // the card stopped answering
+                auto volume = AlsaLineVolume::Of(device.Element(element));
+                long rawMin = 0, rawMax = 0;
+                if (!volume || volume->Range(rawMin, rawMax) < 0) {
+                    if (!refresh) continue;  // perhaps the card changed: look again
+                    written->first = volume ? MMSYSERR_ERROR : MIXERR_INVALCONTROL;
+                    return;
+                }
+                const long raw = LevelToRaw(level, rawMin, rawMax);
+                if (!refresh && volume->SeemsAt(raw)) continue;
+                written->second = volume->WriteAll(raw);
+                written->first = written->second < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+                return;
+            }
+        }))
+        return MMSYSERR_ERROR;
+    if (written->second < 0)
+        LogFailureOnce("mixer write", "a mixer line refused a write: " +
+                                          std::string(snd_strerror(written->second)));
+    return written->first;
 }

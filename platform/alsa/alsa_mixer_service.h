@@ -10,6 +10,10 @@
 // which element serves which component type); a line's one control is its
 // volume, presented as 0..65535 whatever the element's raw range. Handles are
 // small numbers naming the mixers this service opened; 0 is never one.
+//
+// Each control device is talked to on a thread of its own, and no call waits
+// for it longer than a deadline: a sound server that stops answering costs
+// the lines it serves, not the window, and the card's lines go on working.
 #pragma once
 
 #include <array>
@@ -19,12 +23,13 @@
 #include <string>
 
 #include "platform/alsa/alsa_mixer_device.h"
+#include "platform/alsa/deadline_worker.h"
 #include "platform/mixer_service.h"
 
 class AlsaMixerService : public MixerService {
 public:
     AlsaMixerService() = default;
-    ~AlsaMixerService() override = default;
+    ~AlsaMixerService() override;
     AlsaMixerService(const AlsaMixerService&) = delete;
     AlsaMixerService& operator=(const AlsaMixerService&) = delete;
 
@@ -40,16 +45,26 @@ public:
                                     DWORD fdwDetails) override;
 
 private:
-    // The control devices behind one handle: "default", then "sysdefault";
-    // nullptr for one that is not open.
-    using Devices = std::array<std::unique_ptr<AlsaMixerDevice>, 2>;
+    // One control device behind a handle, and the thread that talks to it.
+    struct DeviceSlot {
+        const char* name = "";
+        std::shared_ptr<AlsaMixerDevice> device;  // null when it is not open
+        std::unique_ptr<DeadlineWorker> worker;
+    };
+    // "default", then "sysdefault".
+    using Devices = std::array<DeviceSlot, 2>;
+
+    template <class Job>
+    static bool Ask(DeviceSlot& slot, Job job);
+    static void Release(Devices& devices);
 
     // The open mixer that a call addresses; nullptr with `result` set when
     // there is none.
     Devices* Addressed(HMIXER hmx, DWORD flags, DWORD query, MMRESULT& result);
-    // The line volume that a details call addresses; `result` says why not.
-    MMRESULT DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details, DWORD flags,
-                           AlsaMixerDevice*& device, std::size_t& element, bool refresh);
+    // The device and element that a details call addresses; nullptr with
+    // `result` set when the call names none.
+    DeviceSlot* DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details, DWORD flags,
+                              std::size_t& element, MMRESULT& result);
     HMIXER NewHandle();
 
     std::map<HMIXER, Devices> open_;

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <fstream>
+#include <thread>
 #include <tuple>
 
 #include "platform/alsa/level_scaling.h"
@@ -151,6 +154,27 @@ TEST(AlsaMixerService, ASoundServerKeepsMasterAndMicrophoneAndTheCardServesTheRe
     card.Unplug();  // without the card, the lines the server lacks stay empty
     EXPECT_EQ(Mixer().Line(kSpeakers).first, "Master");
     EXPECT_EQ(Mixer().Line(kLine).first, "");
+}
+
+TEST(AlsaMixerService, AStuckSoundServerCostsOneWaitAndTheCardGoesOn) {
+    using Clock = std::chrono::steady_clock;
+    VirtualCard card({.serverElements = {"Master Playback Volume:2:0:65536:32768"}});
+    Mixer m;
+    const DWORD master = m.Line(kSpeakers).second, line = m.Line(kLine).second;
+    std::ofstream(card.Folder() / "server-hung") << "stuck\n";
+    auto start = Clock::now();
+    EXPECT_EQ(m.Write(master, 65535), MMSYSERR_ERROR);
+    const auto firstWait = Clock::now() - start;
+    EXPECT_LT(firstWait, std::chrono::seconds(3));
+    start = Clock::now();
+    EXPECT_EQ(m.Read(master), std::nullopt);  // refused at once while the server is stuck
+    EXPECT_LT(Clock::now() - start, firstWait / 2);
+    EXPECT_EQ(m.Write(line, 65535), MMSYSERR_NOERROR);
+    EXPECT_EQ(card.Raw("Line Playback Volume"), Values({31, 31}));
+    std::filesystem::remove(card.Folder() / "server-hung");
+    for (int i = 0; i < 100 && m.Write(master, 0) != MMSYSERR_NOERROR; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(card.Raw("Master Playback Volume", true), Values({0, 0}));
 }
 
 }  // namespace

@@ -222,7 +222,7 @@ pulseaudio)
     'set-default-sink e2e_sink' 'set-default-source e2e_source' >"$private/daemon.pa"
   pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
     --use-pid-file=no --disable-shm >"$dir/pulseaudio.log" 2>&1 &
-  pids+=("$!")
+  daemon=$! && pids+=("$daemon")
   poll 20 pactl info >/dev/null 2>&1 ||
     { echo "SKIP: pulseaudio did not start: $(tail -n 3 "$dir/pulseaudio.log")"; exit 77; }
   # On 0..65536: 20000 is level 20000, position 3, Right gives 4 = 24000 =
@@ -230,6 +230,7 @@ pulseaudio)
   pactl set-sink-volume @DEFAULT_SINK@ 20000
   pactl set-source-volume @DEFAULT_SOURCE@ 8000
   card --server pulse
+  plain_close
   start
   wait_main
   volume() { pactl "get-$1-volume" "@DEFAULT_${1^^}@" | grep -o ': [0-9]* /' | tr -dc '0-9\n' | paste -sd,; }
@@ -242,7 +243,14 @@ pulseaudio)
   [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
   xdotool key Tab
   keys_reach sysdefault "${full_card_moves[@]:2}"
-  close_main 10000
+  # A server that stops answering costs only its own lines: master's write is
+  # given up, the card's Line (5 -> 6 = 36000 = raw 17.03) is still set, and
+  # the close stays prompt.
+  kill -STOP "$daemon"
+  xdotool key Right Tab Tab
+  keys_reach sysdefault "Line Playback Volume=17,17"
+  close_main $((base_ms + 1000))
+  echo "exit time with the sound server stopped: $closed_ms ms, with it answering: $base_ms ms"
   ;;
 package)
   # The packager's build: no tests, prefix /usr; kept between runs.

@@ -1,7 +1,8 @@
 // The virtual sound card, an ALSA control plugin configured by write-config: controls from
 // descriptions ("NAME:CHANNELS:MIN:MAX:INITIAL" or "NAME:CHANNELS:switch"), values in files
 // PREFIXstate/NAME ("V1 V2 ...") shared under flock by every process using the card. Writes fail
-// after `fail_writes_after` of them; every call fails while PREFIXunplugged exists.
+// after `fail_writes_after` of them; every call fails while PREFIXunplugged exists and waits
+// while PREFIXhung does, as a sound server that stopped answering.
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <fcntl.h>
@@ -26,13 +27,17 @@ struct Element {
 struct Card {
     snd_ctl_ext_t ext{};
     std::vector<Element> elements;
-    std::string unplug;
+    std::string unplug, hung;
     int state = -1;        // the state folder, open while the card is
     long writesLeft = -1;  // negative: writes never fail
     std::size_t nextEvent = 0;
 
     ~Card() { ::close(state); }
-    bool Unplugged() const { return ::access(unplug.c_str(), F_OK) == 0; }
+    // Whether the card is gone; a hung card first answers nothing until it is no longer hung.
+    bool Unplugged() const {
+        while (::access(hung.c_str(), F_OK) == 0) ::usleep(10000);
+        return ::access(unplug.c_str(), F_OK) == 0;
+    }
 };
 
 Card& CardOf(snd_ctl_ext_t* ext) { return *static_cast<Card*>(ext->private_data); }
@@ -124,7 +129,8 @@ int Configure(snd_config_t* conf, Card& card) {
         snd_config_search(conf, "state", &node) < 0 || snd_config_get_string(node, &text) < 0)
         return -EINVAL;
     card.state = ::open(text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    card.unplug = std::string(text, std::string_view(text).rfind("state")) + "unplugged";
+    const std::string prefix(text, std::string_view(text).rfind("state"));
+    card.unplug = prefix + "unplugged", card.hung = prefix + "hung";
     snd_config_iterator_t i, next;
     snd_config_for_each(i, next, elements) {
         Element& e = card.elements.emplace_back();
