@@ -66,8 +66,8 @@ bool clsVolume::FindVolumeControl(HMIXER hmx, DWORD componentType, MIXERCONTROL&
         return false;
     }
     WorkLineControls.pamxctrl = static_cast<MIXERCONTROL*>(block.Address());
-    LastResult = static_cast<std::int32_t>(service_.mixerGetLineControlsA(
-        hmx, &WorkLineControls, MIXER_GETLINECONTROLSF_ONEBYTYPE));
+    LastResult = static_cast<std::int32_t>(
+        service_.mixerGetLineControlsA(hmx, &WorkLineControls, MIXER_GETLINECONTROLSF_ONEBYTYPE));
     WorkLineControls.pamxctrl = nullptr;  // the block goes with this scope
     if (LastResult != 0) return false;
 
@@ -82,6 +82,7 @@ void clsVolume::PrepareControlDetails() {
     WorkDetails.cbStruct = sizeof(MIXERCONTROLDETAILS);
     WorkDetails.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
     WorkDetails.paDetails = hBuffer.Alloc(sizeof(MIXERCONTROLDETAILS_UNSIGNED));
+    if (!WorkDetails.paDetails) LastResult = static_cast<std::int32_t>(MMSYSERR_NOMEM);
     WorkDetails.cChannels = 1;
 }
 
@@ -92,10 +93,7 @@ std::int32_t clsVolume::ReadControlLevel(const MIXERCONTROL& control) {
     if (control.dwControlID == 0) return 0;
     WorkControl = control;
     PrepareControlDetails();
-    if (!WorkDetails.paDetails) {
-        LastResult = static_cast<std::int32_t>(MMSYSERR_NOMEM);
-        return 0;
-    }
+    if (!WorkDetails.paDetails) return 0;
     LastResult = static_cast<std::int32_t>(
         service_.mixerGetControlDetailsA(hMixer, &WorkDetails, MIXER_GETCONTROLDETAILSF_VALUE));
     std::memcpy(&WorkValue, WorkDetails.paDetails, sizeof WorkValue);
@@ -109,10 +107,7 @@ bool clsVolume::WriteControlLevel(const MIXERCONTROL& control, std::int32_t leve
     if (control.dwControlID == 0) return false;
     WorkControl = control;
     PrepareControlDetails();
-    if (!WorkDetails.paDetails) {
-        LastResult = static_cast<std::int32_t>(MMSYSERR_NOMEM);
-        return false;
-    }
+    if (!WorkDetails.paDetails) return false;
     WorkValue.dwValue = static_cast<DWORD>(level);
     std::memcpy(WorkDetails.paDetails, &WorkValue, sizeof WorkValue);
     LastResult = static_cast<std::int32_t>(

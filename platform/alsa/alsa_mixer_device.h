@@ -21,11 +21,11 @@ public:
     AlsaMixerDevice(const AlsaMixerDevice&) = delete;
     AlsaMixerDevice& operator=(const AlsaMixerDevice&) = delete;
 
-    std::size_t ElementCount() const { return elements_.size(); }
     // The number of the element called `name` (index 0), if the card had one.
     std::optional<std::size_t> Find(const char* name) const;
     const std::string& NameOf(std::size_t number) const { return elements_[number].name; }
-    // The element as the mixer has it now; nullptr when it is gone.
+    // The element as the mixer has it now; nullptr when it is gone or the
+    // number names none.
     snd_mixer_elem_t* Element(std::size_t number) const;
 
     // Takes in what changed on the card since the last call (also changes made

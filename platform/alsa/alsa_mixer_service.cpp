@@ -106,7 +106,7 @@ void LogStuck(const char* device) {
 // it holds: after a missed deadline it goes on alone.
 template <class Job>
 bool AlsaMixerService::Ask(DeviceSlot& slot, Job job) {
-    if (!slot.device || !slot.worker) return false;
+    if (!slot.device) return false;
     if (slot.worker->Run([device = slot.device, job = std::move(job)] { job(*device); }))
         return true;
     LogStuck(slot.name);
@@ -116,7 +116,7 @@ bool AlsaMixerService::Ask(DeviceSlot& slot, Job job) {
 // A device is closed on its own thread, or by the job stuck there when it ends.
 void AlsaMixerService::Release(Devices& devices) {
     for (DeviceSlot& slot : devices) {
-        if (slot.device && slot.worker) slot.worker->Run([device = std::move(slot.device)] {});
+        if (slot.device) slot.worker->Run([device = std::move(slot.device)] {});
         slot.device.reset();
         slot.worker.reset();
     }
@@ -283,10 +283,6 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     auto volume = std::make_shared<Volume>();
     const bool wantsVolume = pmxlc->dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME;
     if (!Ask((*devices)[slot], [element, wantsVolume, volume](AlsaMixerDevice& device) {
-            if (element >= device.ElementCount()) {
-                volume->result = MIXERR_INVALLINE;
-                return;
-            }
             if (device.Refresh() < 0) return;
             snd_mixer_elem_t* e = device.Element(element);
             if (!e) {
@@ -351,10 +347,6 @@ MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDE
     if (!slot) return result;
     auto read = std::make_shared<std::pair<MMRESULT, DWORD>>(MMSYSERR_ERROR, 0);
     if (!Ask(*slot, [element, read](AlsaMixerDevice& device) {
-            if (element >= device.ElementCount()) {
-                read->first = MIXERR_INVALCONTROL;
-                return;
-            }
             if (device.Refresh() < 0) return;  // the card stopped answering
             auto volume = AlsaLineVolume::Of(device.Element(element));
             if (!volume) {
@@ -391,10 +383,6 @@ MMRESULT AlsaMixerService::mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDET
     auto written = std::make_shared<std::pair<MMRESULT, int>>(MMSYSERR_ERROR, 0);
     if (!Ask(*slot, [element, level, written](AlsaMixerDevice& device) {
             for (bool refresh : {false, true}) {
-                if (element >= device.ElementCount()) {
-                    written->first = MIXERR_INVALCONTROL;
-                    return;
-                }
                 if (refresh && device.Refresh() < 0) return;  // the card stopped answering
                 auto volume = AlsaLineVolume::Of(device.Element(element));
                 long rawMin = 0, rawMax = 0;

@@ -19,31 +19,31 @@ void SpinUntil(Ready ready) {
 
 }  // namespace
 
+// Jobs are numbered: `posted` counts those handed over, `finished` those that
+// ended, so the worker is busy exactly while they differ. Both are written
+// under the mutex and read without it only to decide whether to sleep.
 struct DeadlineWorker::Shared {
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable done;
     std::function<void()> job;
-    bool busy = false;  // a job is queued or running
     bool quit = false;
-    unsigned long finished = 0;  // jobs ended so far
-    // Mirrors of `job` being set and of `finished`, for a look without the lock.
-    std::atomic<bool> jobWaiting{false};
-    std::atomic<unsigned long> finishedSoFar{0};
+    std::atomic<unsigned long> posted{0};
+    std::atomic<unsigned long> finished{0};
+
+    bool Busy() const { return posted != finished; }
 
     void Loop() {
         std::unique_lock lock(mutex);
         for (;;) {
-            if (!job && !quit) {
+            if (!Busy() && !quit) {
                 lock.unlock();
-                SpinUntil([this] { return jobWaiting.load(std::memory_order_acquire); });
+                SpinUntil([this] { return Busy(); });
                 lock.lock();
             }
-            wake.wait(lock, [this] { return quit || job; });
-            if (!job) return;
+            wake.wait(lock, [this] { return quit || Busy(); });
+            if (!Busy()) return;
             std::function<void()> current = std::move(job);
-            job = nullptr;
-            jobWaiting.store(false, std::memory_order_relaxed);
             lock.unlock();
             try {
                 current();
@@ -52,9 +52,7 @@ struct DeadlineWorker::Shared {
             }
             current = nullptr;  // what it held goes here, on this thread
             lock.lock();
-            busy = false;
             ++finished;
-            finishedSoFar.store(finished, std::memory_order_release);
             done.notify_all();
         }
     }
@@ -75,7 +73,7 @@ DeadlineWorker::~DeadlineWorker() {
     {
         std::lock_guard lock(shared_->mutex);
         shared_->quit = true;
-        stuck = shared_->busy;  // only a job that overran can still be running now
+        stuck = shared_->Busy();  // only a job that overran can still be running now
         shared_->wake.notify_all();
     }
     if (stuck) {
@@ -86,15 +84,14 @@ DeadlineWorker::~DeadlineWorker() {
 }
 
 bool DeadlineWorker::Run(std::function<void()> job) {
-    std::unique_lock lock(shared_->mutex);
-    if (!thread_.joinable() || shared_->busy) return false;
-    shared_->job = std::move(job);
-    shared_->jobWaiting.store(true, std::memory_order_release);
-    shared_->busy = true;
-    const unsigned long ticket = shared_->finished + 1;
-    shared_->wake.notify_all();
+    Shared& s = *shared_;
+    std::unique_lock lock(s.mutex);
+    if (!thread_.joinable() || s.Busy()) return false;
+    s.job = std::move(job);
+    const unsigned long ticket = ++s.posted;
+    s.wake.notify_all();
     lock.unlock();
-    SpinUntil([&] { return shared_->finishedSoFar.load(std::memory_order_acquire) >= ticket; });
+    SpinUntil([&] { return s.finished >= ticket; });
     lock.lock();
-    return shared_->done.wait_for(lock, deadline_, [&] { return shared_->finished >= ticket; });
+    return s.done.wait_for(lock, deadline_, [&] { return s.finished >= ticket; });
 }

@@ -183,12 +183,12 @@ std::optional<OpenedSound> AlsaSoundService::Shared::Find(const Request& request
     std::optional<OpenedSound> sound;
     if (auto found = ResolveSoundName(request.name, setup.searchDirectories)) {
         const bool inCurrentFolder = found->parent_path() == ".";
-        sound = Primed(OpenWaveFile(
-            *found, inCurrentFolder ? WaveEncodings::kPlainOnly : WaveEncodings::kAny));
+        sound = Primed(
+            OpenSoundFile(*found, inCurrentFolder ? SoundFiles::kPlainWave : SoundFiles::kWave));
     }
     if (sound || (request.flags & SND_NODEFAULT) != 0) return sound;
     for (const auto& fallback : setup.defaultSounds) {
-        if ((sound = Primed(OpenSoundFile(fallback)))) return sound;
+        if ((sound = Primed(OpenSoundFile(fallback, SoundFiles::kAnyFormat)))) return sound;
     }
     return Primed(MakeTone());
 }

@@ -112,9 +112,9 @@ private:
     SF_INFO info_;
 };
 
-enum class Accept { kAnyFormat, kAnyWave, kPlainWave };
+}  // namespace
 
-std::unique_ptr<SoundSource> OpenDecodable(const std::filesystem::path& path, Accept accept) {
+std::unique_ptr<SoundSource> OpenSoundFile(const std::filesystem::path& path, SoundFiles accept) {
     // O_NONBLOCK keeps a FIFO named like the sound from blocking the open; only
     // regular files are played.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -123,8 +123,8 @@ std::unique_ptr<SoundSource> OpenDecodable(const std::filesystem::path& path, Ac
     bool refused = fstat(fd, &st) != 0 || !S_ISREG(st.st_mode);
     if (!refused) {
         const WaveHeader header = ReadWaveHeader(fd, st.st_size);
-        refused = !header.complete || (accept != Accept::kAnyFormat && !header.wave) ||
-                  (accept == Accept::kPlainWave && header.format != kFormatPcm &&
+        refused = !header.complete || (accept != SoundFiles::kAnyFormat && !header.wave) ||
+                  (accept == SoundFiles::kPlainWave && header.format != kFormatPcm &&
                    header.format != kFormatFloat);
     }
     const SndfileLibrary* sndfile = refused ? nullptr : Sndfile();
@@ -146,16 +146,4 @@ std::unique_ptr<SoundSource> OpenDecodable(const std::filesystem::path& path, Ac
     // Float files that overshoot ±1.0 are clipped instead of wrapping around.
     sndfile->command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     return std::make_unique<SoundFileSource>(*sndfile, fd, file, info);
-}
-
-}  // namespace
-
-std::unique_ptr<SoundSource> OpenSoundFile(const std::filesystem::path& path) {
-    return OpenDecodable(path, Accept::kAnyFormat);
-}
-
-std::unique_ptr<SoundSource> OpenWaveFile(const std::filesystem::path& path,
-                                          WaveEncodings encodings) {
-    return OpenDecodable(
-        path, encodings == WaveEncodings::kPlainOnly ? Accept::kPlainWave : Accept::kAnyWave);
 }

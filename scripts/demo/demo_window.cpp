@@ -1,13 +1,15 @@
 // Drives one X window for scripts/demo-headless, with no tools beyond the
-// program's own libraries: presses a key in it, saves a picture of it, and
-// closes it the way a window manager's close button does.
-// Usage: demo_window key WINDOW KEYSYM | shot WINDOW FILE | close WINDOW
+// program's own libraries: presses a key in it, or saves a picture of it.
+// Usage: demo_window key WINDOW KEYSYM | shot WINDOW FILE
+// Xlib's macros (Bool, Status, ...) break Qt's headers included after them.
+// clang-format off
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,40 +41,24 @@ int SendKey(Display* display, Window window, const char* keyName) {
     return 0;
 }
 
-int Close(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XSync(display, False);
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) return Fail("usage: demo_window key WINDOW KEYSYM | shot WINDOW FILE | close WINDOW");
+    if (argc < 3) return Fail("usage: demo_window key WINDOW KEYSYM | shot WINDOW FILE");
     const char* command = argv[1];
     const Window window = std::strtoul(argv[2], nullptr, 0);
     if (std::strcmp(command, "shot") == 0 && argc == 4) {
         QGuiApplication app(argc, argv);
         const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(window);
-        return !picture.isNull() && picture.save(QString::fromLocal8Bit(argv[3])) ? 0 : Fail("no picture");
+        return !picture.isNull() && picture.save(QString::fromLocal8Bit(argv[3]))
+                   ? 0
+                   : Fail("no picture");
     }
     Display* display = XOpenDisplay(nullptr);
     if (!display) return Fail("cannot open the display");
-    int status = 0;
-    if (std::strcmp(command, "key") == 0 && argc == 4) {
-        status = SendKey(display, window, argv[3]);
-    } else if (std::strcmp(command, "close") == 0 && argc == 3) {
-        status = Close(display, window);
-    } else {
-        status = Fail("unknown command");
-    }
+    const int status = std::strcmp(command, "key") == 0 && argc == 4
+                           ? SendKey(display, window, argv[3])
+                           : Fail("unknown command");
     XCloseDisplay(display);
     return status;
 }

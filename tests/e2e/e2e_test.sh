@@ -77,6 +77,24 @@ close_main() {
 # alone takes a second or more at exit, and stopping every thread for it
 # interrupts the sound worker inside ALSA's file PCM, which then asserts.
 no_leak_check() { export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"; }
+# fixed_window: $win (its properties in $props) is titled Pegelwerk, has the
+# size hints min = max = 479 x 270, and offers close but neither minimise nor
+# maximise.
+fixed_window() {
+  local bound flags functions decorations
+  props=$(xprop -id "$win")
+  grep -qx 'WM_NAME(STRING) = "Pegelwerk"' <<<"$props" || fail "title: $(grep WM_NAME <<<"$props")"
+  for bound in minimum maximum; do
+    grep -q "program specified $bound size: 479 by 270" <<<"$props" ||
+      fail "no $bound size hint of 479 by 270: $(grep -o "specified $bound.*" <<<"$props")"
+  done
+  # Functions and decorations given (flags 3), neither as "all but" (bit 1),
+  # without minimise (function 8, button 32) or maximise (16, 64), close (32) kept.
+  read -r flags functions decorations _ < <(xprop -id "$win" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')
+  ((flags == 3 && (functions & 25) == 0 && (functions & 32) && (decorations & 97) == 0)) ||
+    fail "_MOTIF_WM_HINTS $flags $functions $decorations offer minimise or maximise"
+}
+
 # plain_close: how long the program takes to end when nothing plays (base_ms),
 # the measure for the cases below, since a loaded machine slows every exit.
 plain_close() { start && wait_main && close_main 10000 && base_ms=$closed_ms; }
@@ -127,22 +145,37 @@ window)
   card
   start
   wait_main
-  props=$(xprop -id "$win")
-  grep -qx 'WM_NAME(STRING) = "Pegelwerk"' <<<"$props" || fail "title: $(grep WM_NAME <<<"$props")"
+  fixed_window
   geometry=$(xwininfo -id "$win" |
     awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
          /^ +Width/ {w = $2} /^ +Height/ {h = $2} END {print w "x" h "+" x "+" y}')
   # Centred on 1024 x 768: (1024 - 479) / 2 = 272.5, (768 - 270) / 2 = 249.
   [[ $geometry =~ ^479x270\+27[23]\+249$ ]] || fail "geometry $geometry, expected 479x270 centred"
-  for bound in minimum maximum; do
-    grep -q "program specified $bound size: 479 by 270" <<<"$props" ||
-      fail "no $bound size hint of 479 by 270: $(grep -o "specified $bound.*" <<<"$props")"
+  close_main 10000
+  ;;
+wayland)
+  # On a Wayland session with XWayland the window goes through X11, where the
+  # window manager keeps its fixed size and close-only frame.
+  for tool in weston Xwayland; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
   done
-  # Functions and decorations given (flags 3), neither as "all but" (bit 1),
-  # without minimise (function 8, button 32) or maximise (16, 64), close (32) kept.
-  read -r flags functions decorations _ < <(xprop -id "$win" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')
-  ((flags == 3 && (functions & 25) == 0 && (functions & 32) && (decorations & 97) == 0)) ||
-    fail "_MOTIF_WM_HINTS $flags $functions $decorations offer minimise or maximise"
+  compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null ||
+    { echo "SKIP: qt6-wayland is not installed"; exit 77; }
+  card
+  export HOME="$dir/run"
+  weston --backend=headless-backend.so --use-pixman --xwayland --no-config \
+    --socket=wayland-e2e >"$dir/weston.log" 2>&1 &
+  pids+=("$!")
+  poll 20 grep -q 'xserver listening on display' "$dir/weston.log" ||
+    die "no XWayland: $(cat "$dir/weston.log")"
+  DISPLAY=$(grep -o 'listening on display :[0-9]*' "$dir/weston.log" | cut -d' ' -f4)
+  export DISPLAY WAYLAND_DISPLAY=wayland-e2e
+  start
+  poll 30 main_window || die "no X11 window on Weston's XWayland: $(cat "$dir/program.log")"
+  fixed_window
+  # Desktops match an X11 window to its desktop entry by the window's class.
+  class=$(sed -n 's/^StartupWMClass=//p' "$E2E_SOURCE_DIR/assets/de.pegelwerk.Pegelwerk.desktop")
+  grep -q "^WM_CLASS(STRING) = \".*\", \"$class\"\$" <<<"$props" || fail "WM_CLASS is not '$class'"
   close_main 10000
   ;;
 keys)
@@ -253,10 +286,9 @@ pulseaudio)
   echo "exit time with the sound server stopped: $closed_ms ms, with it answering: $base_ms ms"
   ;;
 package)
-  # The packager's build: no tests, prefix /usr; kept between runs.
+  # The packager's build (the package preset: no tests, prefix /usr); kept between runs.
   build="$E2E_WORK/package-build"
-  cmake -S "$E2E_SOURCE_DIR" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX=/usr >"$dir/build.log" 2>&1 &&
+  (cd "$E2E_SOURCE_DIR" && cmake --preset package -B "$build") >"$dir/build.log" 2>&1 &&
     cmake --build "$build" >>"$dir/build.log" 2>&1 &&
     (cd "$build" && cpack -G DEB -B "$dir/deb") >>"$dir/build.log" 2>&1 ||
     die "build: $(tail "$dir/build.log")"
