@@ -24,13 +24,21 @@ public:
     void Max(std::int32_t newMax);
     void Value(std::int32_t newValue);
 
+    // A user's move to a position, clamped to the range, as an assistive tool
+    // makes it: it raises Scroll when the position changes.
+    void MoveTo(std::int32_t position);
+
 signals:
-    // The user moved the thumb (drag, track click, keys, wheel). Value already
-    // holds the new position.
+    // The user moved the thumb (drag, track click, keys, wheel, assistive
+    // tools). Value already holds the new position.
     void Scroll();
     // Every program write of Min, Max or Value, also one that changes nothing;
     // the window's start-up tests follow the order of the writes through it.
     void Written(Slider::Property property, int value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void OnAction(int action);
@@ -38,4 +46,6 @@ private:
 
     std::int32_t min_ = 0;
     std::int32_t max_ = 0;
+    // Wheel turn not yet worth a whole notch, in eighths of a degree.
+    int wheelRest_ = 0;
 };

@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QRegion>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
 #include <memory>
@@ -124,6 +126,107 @@ TEST(Root, AMoveWritesItsOwnLineThenAsksForTheDingUnlessTheLevelOverflows) {
         EXPECT_EQ(w.calls,
                   (control ? Calls{{"mixerSetControlDetails", control, level}, kDing} : Calls{}))
             << slider << " from " << from;
+    }
+}
+
+// Lines scrolled per notch on the desktop, the wheel's turns (angle deltas: y, or x for a
+// sideways wheel, where right raises), natural scrolling, the position before; the levels
+// written (position * 6000), each followed by a ding, and the position after. 120 is one
+// notch.
+TEST(Root, EachWheelNotchMovesOnePositionWhateverTheDesktopsScrollLines) {
+    using Turns = std::vector<QPoint>;
+    const std::tuple<int, Turns, bool, int, std::vector<DWORD>, int> rows[] = {
+        {3, {{0, 120}}, false, 5, {36000}, 6},
+        {1, {{0, -120}}, false, 5, {24000}, 4},
+        {10, {{-120, 0}}, false, 5, {36000}, 6},
+        {3, {{120, 0}}, false, 5, {24000}, 4},
+        {3, {{0, 120}}, true, 5, {24000}, 4},
+        {3, {{0, 40}, {0, 40}, {0, 40}}, false, 5, {36000}, 6},  // a fine wheel: thirds
+        {3, Turns(7, {0, 15}), false, 5, {}, 5},                 // 105: not yet a notch
+        {3, Turns(9, {0, 15}), false, 5, {36000}, 6},            // 135: one, 15 left over
+        {3, {{0, 90}, {0, -60}, {0, 90}}, false, 5, {}, 5},      // turning back starts anew
+        {3, {{0, 240}}, false, 5, {36000, 42000}, 7},            // two notches, two moves
+        {3, {{0, 360}}, false, 10, {65535}, 11},                 // 66000 is past the top
+    };
+    for (const auto& [lines, turns, inverted, from, levels, to] : rows) {
+        Window w;
+        w.root.Form_Load();
+        w.root.show();
+        Slider* slider = w["RLautstärke"];
+        slider->Value(from);
+        w.calls.clear();
+        QApplication::setWheelScrollLines(lines);
+        for (QPoint turn : turns) {
+            QWheelEvent event(QPointF(20, 20), slider->mapToGlobal(QPointF(20, 20)), {}, turn,
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, inverted);
+            QApplication::sendEvent(slider, &event);
+        }
+        Calls expected;
+        for (DWORD level : levels)
+            expected.insert(expected.end(), {{"mixerSetControlDetails", 1, level}, kDing});
+        EXPECT_EQ(w.calls, expected)
+            << lines << " lines, " << turns.size() << " turns from " << from;
+        EXPECT_EQ(slider->Value(), to);
+    }
+    QApplication::setWheelScrollLines(3);
+}
+
+// Pixels where two grabs differ strongly (by more than 96 in a colour channel): a
+// difference a person sees at a glance, not shading.
+int StrongDifferences(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return -1;
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            count += std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                               std::abs(p.blue() - q.blue())}) > 96;
+        }
+    return count;
+}
+
+// The sliders all stand at 0, so each looks like the Wave slider, which is never focused or
+// pointed at here, but the focused one, which looks alike in every step: its frame is 2 px wide, 1
+// px inside the 124 x 42 box: 122 x 40 - 118 x 36 = 4880 - 4248 = 632 pixels, a few less at the
+// round corners.
+TEST(Root, TheFocusedSliderAloneLooksFocusedWhereverThePointerRests) {
+    QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    // What happens, the slider pointed at after it, the slider with focus after it.
+    const std::tuple<const char*, const char*, const char*> steps[] = {
+        {"start", "RMicrofon", "RLautstärke"},
+        {"tab", "RMicrofon", "RMicrofon"},
+        {"tab", "RLautstärke", "RLineIn"},
+        {"click", "RMidi", "RMidi"},
+        {"minimise and restore", "RCDAudio", "RMidi"},
+    };
+    for (const QPalette& palette : {QApplication::style()->standardPalette(), dark}) {
+        Window w;
+        w.root.setPalette(palette);
+        w.root.Form_Load();
+        QImage focusedLook;  // the same in every step and on every slider
+        for (auto [what, pointed, focused] : steps) {
+            const std::string step = what;
+            if (step == "start") w.root.show();
+            if (step == "tab") QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            if (step == "click") QTest::mouseClick(w[pointed], Qt::LeftButton, {}, QPoint(5, 21));
+            if (step == "minimise and restore") w.root.showMinimized(), w.root.showNormal();
+            w.root.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&w.root)) << what;
+            QTest::mouseMove(w[pointed], QPoint(62, 21));
+            const QImage plain = w["RWave"]->grab().toImage();
+            for (const char* name : kSliders) {
+                const QImage look = w[name]->grab().toImage();
+                if (name != std::string(focused)) {
+                    EXPECT_EQ(StrongDifferences(look, plain), 0) << what << ": " << name;
+                    continue;
+                }
+                EXPECT_GT(StrongDifferences(look, plain), 560) << what << ": " << name;
+                if (focusedLook.isNull()) focusedLook = look;
+                EXPECT_EQ(StrongDifferences(look, focusedLook), 0) << what << ": " << name;
+            }
+        }
     }
 }
 
