@@ -1,5 +1,9 @@
 #include "platform/alsa/alsa_line_names.h"
 
+#include <cstring>
+
+#include "platform/alsa/alsa_line_volume.h"
+
 namespace {
 
 constexpr const char* kSpeakers[] = {"Master", "Speaker", "Front"};
@@ -33,4 +37,10 @@ std::span<const char* const> AlsaElementNamesFor(DWORD componentType) {
         default:
             return {};
     }
+}
+
+bool AlsaElementServes(const char* name, snd_mixer_elem_t* element) {
+    if (!element) return true;
+    const auto volume = AlsaLineVolume::Of(element);
+    return volume && volume->IsCapture() == (std::strcmp(name, "Capture") == 0);
 }

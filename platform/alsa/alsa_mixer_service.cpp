@@ -223,6 +223,7 @@ MMRESULT AlsaMixerService::mixerGetLineInfoA(HMIXER hmxobj, MIXERLINE* pmxl, DWO
             for (const char* name : names) {
                 auto element = device.Find(name);
                 if (!element || *element >= kMaxElements) continue;
+                if (!AlsaElementServes(name, device.Element(*element))) continue;
                 found->found = true;
                 found->element = *element;
                 found->name = device.NameOf(*element);

@@ -89,6 +89,10 @@ TEST(AlsaMixerService, EachLineTakesTheFirstOfItsNamesTheCardHas) {
         {{Volume("Aux"), Volume("CD")}, kLine, ""},  // the auxiliary line only when asked for
         {{Volume("Aux"), Volume("CD")}, MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY, "Aux"},
         {{Volume("Aux"), Volume("CD")}, kCd, "CD"},
+        // A switch alone, or a volume the other way, is no line: the search goes on.
+        {{"Master Playback Switch:2:switch", Volume("Speaker")}, kSpeakers, "Speaker"},
+        {{"Mic Capture Switch:1:switch", capture}, kMic, "Capture"},
+        {{"Mic Capture Volume:1:0:9:3", capture}, kMic, "Capture"},
     };
     for (const auto& [elements, type, name] : cases) {
         VirtualCard card({.elements = elements});
