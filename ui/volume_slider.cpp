@@ -54,9 +54,8 @@ QAccessibleInterface* SliderAccessibleFactory(const QString& className, QObject*
 }  // namespace
 
 Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
-    static const bool factoryInstalled =
+    [[maybe_unused]] static const bool factoryInstalled =
         (QAccessible::installFactory(SliderAccessibleFactory), true);
-    (void)factoryInstalled;
     setFocusPolicy(Qt::StrongFocus);
     setTickPosition(QSlider::TicksBelow);
     setSingleStep(1);
@@ -97,7 +96,8 @@ void Slider::ApplyRange() {
         static_cast<int>(std::max<std::int64_t>(1, (span + kMostTicks - 1) / kMostTicks)));
 }
 
-// actionTriggered comes only from the user's input. The new position is in
+// actionTriggered comes only from the user's input (assistive tools included,
+// through MoveTo). The new position is in
 // sliderPosition() while value() still holds the old one.
 void Slider::OnAction(int action) {
     if (action == QAbstractSlider::SliderNoAction) return;
@@ -116,6 +116,7 @@ void Slider::paintEvent(QPaintEvent* /*event*/) {
     initStyleOption(&option);
     option.state &=
         ~(QStyle::State_MouseOver | QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange);
+    if (!(option.state & QStyle::State_Sunken)) option.activeSubControls = QStyle::SC_None;
     option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
     if (tickPosition() != NoTicks) option.subControls |= QStyle::SC_SliderTickmarks;
     painter.drawComplexControl(QStyle::CC_Slider, option);

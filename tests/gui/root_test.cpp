@@ -214,7 +214,7 @@ TEST(Root, TheFocusedSliderAloneLooksFocusedWhereverThePointerRests) {
             if (step == "minimise and restore") w.root.showMinimized(), w.root.showNormal();
             w.root.activateWindow();
             ASSERT_TRUE(QTest::qWaitForWindowActive(&w.root)) << what;
-            QTest::mouseMove(w[pointed], QPoint(62, 21));
+            QTest::mouseMove(w[pointed], QPoint(5, 21));  // on the thumb, at 0
             const QImage plain = w["RWave"]->grab().toImage();
             for (const char* name : kSliders) {
                 const QImage look = w[name]->grab().toImage();
