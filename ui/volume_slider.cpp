@@ -26,10 +26,6 @@ public:
             return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value) return QString::number(Target()->Value());
-        return QAccessibleWidget::text(t);
-    }
     QVariant currentValue() const override { return Target()->Value(); }
     QVariant minimumValue() const override { return Target()->minimum(); }
     QVariant maximumValue() const override { return Target()->maximum(); }
