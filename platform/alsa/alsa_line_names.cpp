@@ -42,5 +42,9 @@ std::span<const char* const> AlsaElementNamesFor(DWORD componentType) {
 bool AlsaElementServes(const char* name, snd_mixer_elem_t* element) {
     if (!element) return true;
     const auto volume = AlsaLineVolume::Of(element);
-    return volume && volume->IsCapture() == (std::strcmp(name, "Capture") == 0);
+    if (!volume) return false;
+    if (std::strcmp(name, "Capture") == 0) return volume->IsCapture();
+    // A USB microphone has its "Mic" as a capture volume alone.
+    const bool microphone = std::strstr(name, "Mic") != nullptr;
+    return microphone || !volume->IsCapture();
 }

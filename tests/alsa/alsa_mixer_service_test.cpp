@@ -92,7 +92,8 @@ TEST(AlsaMixerService, EachLineTakesTheFirstOfItsNamesTheCardHas) {
         // A switch alone, or a volume the other way, is no line: the search goes on.
         {{"Master Playback Switch:2:switch", Volume("Speaker")}, kSpeakers, "Speaker"},
         {{"Mic Capture Switch:1:switch", capture}, kMic, "Capture"},
-        {{"Mic Capture Volume:1:0:9:3", capture}, kMic, "Capture"},
+        {{"Master Capture Volume:2:0:9:3", Volume("Speaker")}, kSpeakers, "Speaker"},
+        {{"Mic Capture Volume:1:0:9:3", capture}, kMic, "Mic"},  // a USB microphone
     };
     for (const auto& [elements, type, name] : cases) {
         VirtualCard card({.elements = elements});
