@@ -232,11 +232,11 @@ TEST(AlsaMixerService, AReplugReopensAndEachLineTakesItsLastLevelOnItsOwnControl
     testing::internal::CaptureStderr();
     const auto unplugged = std::chrono::steady_clock::now();
     card.Unplug();
-    for (DWORD level : {0, 65535})
-        for (DWORD control : lines) EXPECT_EQ(m.Write(control, level), MMSYSERR_NOERROR);
+    for (DWORD control : lines) EXPECT_EQ(m.Write(control, 0), MMSYSERR_NOERROR);
     ASSERT_TRUE(Eventually([&] { return card.Opens().size() >= 4; }));  // at start, and 3 tries
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - unplugged;
     EXPECT_LE(card.Opens().size(), 3 + 10 * seconds.count());  // four tries a second, and room
+    for (DWORD control : lines) EXPECT_EQ(m.Write(control, 65535), MMSYSERR_NOERROR);
     // Master has lost its volume, the microphone its playback volume; the order is new.
     card.Replug({"Synth Playback Volume:2:0:31:24", "Mic Capture Volume:1:0:63:40",
                  "PCM Playback Volume:2:0:255:200", "Master Playback Switch:2:switch",
