@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "platform/alsa/alsa_line_volume.h"
 
 namespace {
 
@@ -39,12 +38,10 @@ std::span<const char* const> AlsaElementNamesFor(DWORD componentType) {
     }
 }
 
-bool AlsaElementServes(const char* name, snd_mixer_elem_t* element) {
-    if (!element) return true;
-    const auto volume = AlsaLineVolume::Of(element);
-    if (!volume) return false;
-    if (std::strcmp(name, "Capture") == 0) return volume->IsCapture();
+std::optional<bool> AlsaLineDirection(const char* name, bool playbackVolume, bool captureVolume) {
+    if (std::strcmp(name, "Capture") == 0) return captureVolume ? std::optional(true) : std::nullopt;
+    if (playbackVolume) return false;
     // A USB microphone has its "Mic" as a capture volume alone.
-    const bool microphone = std::strstr(name, "Mic") != nullptr;
-    return microphone || !volume->IsCapture();
+    if (captureVolume && std::strstr(name, "Mic")) return true;
+    return std::nullopt;
 }
