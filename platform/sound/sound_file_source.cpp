@@ -51,11 +51,11 @@ private:
 
 // Walks every chunk to the end of the file, as libsndfile does. Its parsers
 // trust the sizes they read: an INFO list claiming 15 MB in a 96-byte file
-// has kept libsndfile 1.2 busy for over a minute, and sample data cut short is
-// quietly shortened. So a chunk claiming more bytes than the file holds makes
-// the file refused, whatever chunk it is (a streaming writer's 0xFFFFFFFF data
-// size too), as do bytes left over that cannot hold a chunk, no data chunk,
-// and more than kMostChunks chunks.
+// has been seen to keep libsndfile 1.2 busy for over a minute, and sample data
+// cut short is quietly shortened. So a chunk claiming more bytes than the file
+// holds makes the file refused, whatever chunk it is (a streaming writer's
+// 0xFFFFFFFF data size too), as do no data chunk and more than kMostChunks
+// chunks.
 WaveHeader ReadWaveHeader(int fd, off_t fileSize) {
     WaveHeader header;
     std::array<unsigned char, 12> head{};
@@ -67,14 +67,13 @@ WaveHeader ReadWaveHeader(int fd, off_t fileSize) {
     if (!header.wave) return header;
     const Reader reader(fd, rifx);
     std::uint64_t rf64DataSize = 0;  // RF64 keeps the real size in its ds64 chunk
+    bool fmt = false;
     bool data = false;
     off_t offset = 12;
-    for (int chunk = 0; offset < fileSize; ++chunk) {
+    // Fewer than 8 bytes left hold no chunk; libsndfile stops there too.
+    for (int chunk = 0; fileSize - offset >= 8; ++chunk) {
         std::array<unsigned char, 4> id{};
-        if (chunk == kMostChunks || fileSize - offset < 8 ||
-            !reader.Read(offset, id.data(), id.size())) {
-            return header;
-        }
+        if (chunk == kMostChunks || !reader.Read(offset, id.data(), id.size())) return header;
         std::uint64_t size = reader.Number(offset + 4, 4);
         if (std::memcmp(id.data(), "ds64", 4) == 0)
             rf64DataSize = reader.Number(offset + 16, 8, true);
@@ -83,6 +82,13 @@ WaveHeader ReadWaveHeader(int fd, off_t fileSize) {
             if (header.format == kFormatExtensible) {
                 header.format = static_cast<std::uint16_t>(reader.Number(offset + 32, 2, true));
             }
+            // libsndfile's RIFF reader passes over only the header of a second
+            // fmt chunk and reads chunks on from its body; so does this walk.
+            if (fmt && !rf64) {
+                offset += 8;
+                continue;
+            }
+            fmt = true;
         }
         if (std::memcmp(id.data(), "data", 4) == 0) {
             if (rf64 && size == 0xFFFFFFFFu) size = rf64DataSize;

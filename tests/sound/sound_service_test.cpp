@@ -129,11 +129,16 @@ TEST_F(SoundServiceTest, ABadFileNamedLikeTheDingPlaysTheDefaultSound) {
               Chunk("LIST", "INFO", 0xE5F4AD)),
          44100, "beside"},
         // libsndfile reads 4 bytes of an empty fact chunk and so never sees the
-        // second fmt chunk, which the walk takes.
+        // second fmt chunk; the walk takes it, and reads on in its body: a
+        // chunk of 8000 bytes (the sample rate) that the 7992 zeros fill.
         {"IMA ADPCM to libsndfile, PCM to the walk",
          Riff(Chunk("fmt ", kFmtImaAdpcm) + Chunk("data", std::string(512, 0)) + Chunk("fact", "") +
-              Chunk("fmt ", kFmtPcm16)),
+              Chunk("fmt ", kFmtPcm16) + std::string(7992, 0)),
          44100, "."},
+        {"INFO list in a second fmt chunk, beside the program",
+         Riff(Chunk("fmt ", kFmtPcm16) + Chunk("data", std::string(2020, 0)) +
+              Chunk("fmt ", Chunk("LIST", "INFO", 0xE5F4AD))),
+         44100, "beside"},
         {"data after 256 chunks",
          Riff(Chunk("fmt ", kFmtPcm16) + junk255 + Chunk("data", std::string(2020, 0))), 44100,
          "."},
