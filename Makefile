@@ -17,7 +17,8 @@ deb:
 	cmake --build --preset package
 	cpack --preset package
 
-# The sound-file fuzzer for ten minutes (the suite runs it for 25 seconds).
+# The sound-file fuzzer exploring at random for ten minutes (the suite replays
+# its corpus and runs a fixed number of inputs from a fixed seed).
 fuzz-long: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz

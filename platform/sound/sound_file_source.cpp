@@ -15,10 +15,13 @@ constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatFloat = 3;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 
+// Past this many chunks a file is not walked further, and refused.
+constexpr int kMostChunks = 256;
+
 // What the chunks of a WAVE file say, read without a decoder.
 struct WaveHeader {
     bool wave = false;         // a RIFF, RIFX or RF64 container of WAVE
-    bool complete = true;      // the data chunk lies within the file
+    bool complete = false;     // a data chunk, and every chunk within the file
     std::uint16_t format = 0;  // the fmt chunk's format (an extensible one's subformat)
 };
 
@@ -46,9 +49,13 @@ private:
     bool bigEndian_;
 };
 
-// libsndfile quietly shortens a WAVE file whose data chunk runs past the end of
-// the file; such a file is broken, so its data chunk is checked here. Data
-// chunks of unknown length pass.
+// Walks every chunk to the end of the file, as libsndfile does. Its parsers
+// trust the sizes they read: an INFO list claiming 15 MB in a 96-byte file
+// has been seen to keep libsndfile 1.2 busy for over a minute, and sample data
+// cut short is quietly shortened. So a chunk claiming more bytes than the file
+// holds makes the file refused, whatever chunk it is (a streaming writer's
+// 0xFFFFFFFF data size too), as do no data chunk and more than kMostChunks
+// chunks.
 WaveHeader ReadWaveHeader(int fd, off_t fileSize) {
     WaveHeader header;
     std::array<unsigned char, 12> head{};
@@ -60,10 +67,13 @@ WaveHeader ReadWaveHeader(int fd, off_t fileSize) {
     if (!header.wave) return header;
     const Reader reader(fd, rifx);
     std::uint64_t rf64DataSize = 0;  // RF64 keeps the real size in its ds64 chunk
+    bool fmt = false;
+    bool data = false;
     off_t offset = 12;
-    for (int chunk = 0; chunk < 256 && offset < fileSize; ++chunk) {
+    // Fewer than 8 bytes left hold no chunk; libsndfile stops there too.
+    for (int chunk = 0; fileSize - offset >= 8; ++chunk) {
         std::array<unsigned char, 4> id{};
-        if (!reader.Read(offset, id.data(), id.size())) break;
+        if (chunk == kMostChunks || !reader.Read(offset, id.data(), id.size())) return header;
         std::uint64_t size = reader.Number(offset + 4, 4);
         if (std::memcmp(id.data(), "ds64", 4) == 0)
             rf64DataSize = reader.Number(offset + 16, 8, true);
@@ -72,18 +82,40 @@ WaveHeader ReadWaveHeader(int fd, off_t fileSize) {
             if (header.format == kFormatExtensible) {
                 header.format = static_cast<std::uint16_t>(reader.Number(offset + 32, 2, true));
             }
+            // libsndfile's RIFF reader passes over only the header of a second
+            // fmt chunk and reads chunks on from its body; so does this walk.
+            if (fmt && !rf64) {
+                offset += 8;
+                continue;
+            }
+            fmt = true;
         }
         if (std::memcmp(id.data(), "data", 4) == 0) {
             if (rf64 && size == 0xFFFFFFFFu) size = rf64DataSize;
-            // Zero or all ones: length left open by a streaming writer.
-            const off_t room = fileSize - offset - 8;
-            header.complete = size == 0 || size == 0xFFFFFFFFu ||
-                              (room >= 0 && size <= static_cast<std::uint64_t>(room));
-            break;
+            data = true;
         }
+        if (size > static_cast<std::uint64_t>(fileSize - offset - 8)) return header;
+        // A pad byte follows an odd chunk; the last one may go without.
         offset += 8 + static_cast<off_t>(size) + static_cast<off_t>(size & 1u);
     }
+    header.complete = data;
     return header;
+}
+
+// The sample encodings read from a file in the current folder.
+bool PlainSamples(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_16:
+        case SF_FORMAT_PCM_24:
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE:
+            return true;
+        default:
+            return false;
+    }
 }
 
 class SoundFileSource : public SoundSource {
@@ -123,7 +155,8 @@ std::unique_ptr<SoundSource> OpenSoundFile(const std::filesystem::path& path, So
     bool refused = fstat(fd, &st) != 0 || !S_ISREG(st.st_mode);
     if (!refused) {
         const WaveHeader header = ReadWaveHeader(fd, st.st_size);
-        refused = !header.complete || (accept != SoundFiles::kAnyFormat && !header.wave) ||
+        refused = (header.wave && !header.complete) ||
+                  (accept != SoundFiles::kAnyFormat && !header.wave) ||
                   (accept == SoundFiles::kPlainWave && header.format != kFormatPcm &&
                    header.format != kFormatFloat);
     }
@@ -134,7 +167,11 @@ std::unique_ptr<SoundSource> OpenSoundFile(const std::filesystem::path& path, So
         ::close(fd);
         return nullptr;
     }
-    const bool usable = info.frames > 0 && info.channels >= 1 &&
+    // libsndfile's own walk of the chunks can differ from the one above (it
+    // reads four bytes of an empty fact chunk, and takes the first of two fmt
+    // chunks), so the encoding it settled on is what counts.
+    const bool usable = (accept != SoundFiles::kPlainWave || PlainSamples(info.format)) &&
+                        info.frames > 0 && info.channels >= 1 &&
                         static_cast<unsigned>(info.channels) <= kMaxSoundChannels &&
                         info.samplerate >= static_cast<int>(kMinSoundRate) &&
                         info.samplerate <= static_cast<int>(kMaxSoundRate);

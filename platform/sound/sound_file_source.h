@@ -17,11 +17,12 @@ inline constexpr unsigned kMaxSoundRate = 384000;
 // every slider move would keep leaking). kPlainWave, for a file that merely
 // lies in the folder the program was started from, also refuses compressed
 // encodings (ADPCM, GSM, µ-law, ...) and their decoders: only PCM and float
-// samples are read.
+// samples are read, as the fmt chunk says and as libsndfile opened them.
 enum class SoundFiles { kAnyFormat, kWave, kPlainWave };
 
 // Opens `path` for playing; nullptr when it is not a regular readable file of
 // the kind `accept` allows, libsndfile cannot decode it, its header is out of
-// bounds, it holds no frames, or it is a WAVE file (RIFF, RIFX or RF64) whose
-// sample data is cut short.
+// bounds, it holds no frames, or it is a WAVE file (RIFF, RIFX or RF64) that
+// libsndfile is not handed at all: one with a chunk that claims more bytes than
+// the file holds, without a data chunk, or with more than 256 chunks.
 std::unique_ptr<SoundSource> OpenSoundFile(const std::filesystem::path& path, SoundFiles accept);

@@ -10,6 +10,7 @@
 #include "platform/sound/alsa_pcm_sink.h"
 #include "platform/sound/alsa_sound_service.h"
 #include "tests/sound/paced_fake_sink.h"
+#include "tests/sound/wave_bytes.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -104,6 +105,9 @@ TEST_F(SoundServiceTest, ABadFileNamedLikeTheDingPlaysTheDefaultSound) {
         for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(value >> (8 * i));
         return b;
     };
+    using namespace testing_support;
+    std::string junk255;
+    for (int i = 0; i < 255; ++i) junk255 += Chunk("JUNK", "");
     const std::tuple<const char*, std::optional<std::string>, unsigned, fs::path> cases[] = {
         {"missing", std::nullopt, 44100, "."},
         {"empty", "", 44100, "."},
@@ -119,6 +123,25 @@ TEST_F(SoundServiceTest, ABadFileNamedLikeTheDingPlaysTheDefaultSound) {
         {"RF64", rf64, 8000, "."},
         {"float", Encode(SF_FORMAT_WAV | SF_FORMAT_FLOAT), 8000, "."},
         {"ADPCM beside the program", adpcm, 8000, "beside"},
+        // Hand-built: 1010 frames as 16-bit PCM are 2020 bytes, as IMA ADPCM 2 blocks of 256.
+        {"INFO list past the end, beside the program",
+         Riff(Chunk("fmt ", kFmtPcm16) + Chunk("data", std::string(2020, 0)) +
+              Chunk("LIST", "INFO", 0xE5F4AD)),
+         44100, "beside"},
+        // libsndfile reads 4 bytes of an empty fact chunk and so never sees the
+        // second fmt chunk; the walk takes it, and reads on in its body: a
+        // chunk of 8000 bytes (the sample rate) that the 7992 zeros fill.
+        {"IMA ADPCM to libsndfile, PCM to the walk",
+         Riff(Chunk("fmt ", kFmtImaAdpcm) + Chunk("data", std::string(512, 0)) + Chunk("fact", "") +
+              Chunk("fmt ", kFmtPcm16) + std::string(7992, 0)),
+         44100, "."},
+        {"INFO list in a second fmt chunk, beside the program",
+         Riff(Chunk("fmt ", kFmtPcm16) + Chunk("data", std::string(2020, 0)) +
+              Chunk("fmt ", Chunk("LIST", "INFO", 0xE5F4AD))),
+         44100, "beside"},
+        {"data after 256 chunks",
+         Riff(Chunk("fmt ", kFmtPcm16) + junk255 + Chunk("data", std::string(2020, 0))), 44100,
+         "."},
     };
     AlsaSoundService service(setup_);
     for (const auto& [what, bytes, rate, folder] : cases) {
