@@ -1,10 +1,13 @@
 // One slider move end to end inside the process, beside the floor: the
 // master slider of Root takes a user step (the Scroll handler, clsVolume, the
-// ALSA mixer service, the virtual card, and the ding request), and a bare
-// snd_mixer_selem_set_playback_volume_all writes the same raw values to the
-// same card. The sound service is the real one with an output that plays in
-// real time but makes no noise, so a move while the ding plays is dropped as
-// in the program.
+// ALSA mixer service handing the level to the device's thread, and the ding
+// request), once with a healthy card and once with master on a sound server
+// that hangs. Beside them, the card write itself: a bare
+// snd_mixer_selem_set_playback_volume_all of the same raw values to the same
+// card (the floor, and how the service wrote before), and the service's write
+// of the line's one volume control. The sound service is the real one with an
+// output that plays in real time but makes no noise, so a move while the ding
+// plays is dropped as in the program.
 //
 // Run: scroll_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only
 #include <alsa/asoundlib.h>
@@ -15,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/alsa/alsa_mixer_device.h"
 #include "platform/alsa/alsa_mixer_service.h"
 #include "platform/sound/alsa_sound_service.h"
 #include "tests/sound/paced_fake_sink.h"
@@ -29,13 +33,13 @@ constexpr long kRawAtFive = 40;
 constexpr long kRawAtSix = 48;
 
 struct Program {
-    testing_support::VirtualCard card;  // the full card
+    testing_support::VirtualCard card;
     AlsaMixerService mixer;
     std::unique_ptr<AlsaSoundService> sound;
     std::unique_ptr<Root> root;
     Slider* master = nullptr;
 
-    Program() {
+    explicit Program(const testing_support::VirtualCardOptions& options = {}) : card(options) {
         SoundServiceSetup setup = SoundServiceSetup::Standard();
         setup.makeSink =
             testing_support::PacedSinkFactory(std::make_shared<testing_support::SinkLog>());
@@ -48,16 +52,16 @@ struct Program {
     }
 };
 
-// Made on first use, gone before the application object.
-std::unique_ptr<Program> program;
+// Made on first use, gone before the application object; one at a time, as
+// each card is the process's ALSA configuration.
+std::unique_ptr<Program> program, frozen;
 
 Program& TheProgram() {
     if (!program) program = std::make_unique<Program>();
     return *program;
 }
 
-void BM_SliderMove(benchmark::State& state) {
-    Slider* master = TheProgram().master;
+void MoveToAndFro(benchmark::State& state, Slider* master) {
     master->Value(5);
     bool up = true;
     for (auto _ : state) {
@@ -67,7 +71,25 @@ void BM_SliderMove(benchmark::State& state) {
     }
     if (master->Value() != 5 && master->Value() != 6) state.SkipWithError("the slider ran off");
 }
+
+void BM_SliderMove(benchmark::State& state) { MoveToAndFro(state, TheProgram().master); }
 BENCHMARK(BM_SliderMove);
+
+void BM_OwnVolumeControlWrite(benchmark::State& state) {
+    TheProgram();
+    int error = 0;
+    auto device = AlsaMixerDevice::Open("default", error);
+    if (!device) return state.SkipWithError("cannot open the card");
+    bool up = true;
+    for (auto _ : state) {
+        if (device->WriteVolume({"Master", 0, false}, up ? 36000 : 30000) < 0) {
+            state.SkipWithError("write refused");
+            break;
+        }
+        up = !up;
+    }
+}
+BENCHMARK(BM_OwnVolumeControlWrite);
 
 void BM_BareSetPlaybackVolumeAll(benchmark::State& state) {
     TheProgram();  // the same card, set up the same way
@@ -94,6 +116,18 @@ void BM_BareSetPlaybackVolumeAll(benchmark::State& state) {
 }
 BENCHMARK(BM_BareSetPlaybackVolumeAll);
 
+// Master on a sound server that hangs from the first move on.
+void BM_SliderMoveServerFrozen(benchmark::State& state) {
+    if (!frozen) {
+        program.reset();
+        frozen = std::make_unique<Program>(testing_support::VirtualCardOptions{
+            .serverElements = {"Master Playback Volume:2:0:65536:32768"}});
+        frozen->card.Hang(true, true);
+    }
+    MoveToAndFro(state, frozen->master);
+}
+BENCHMARK(BM_SliderMoveServerFrozen);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,6 +137,8 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (frozen) frozen->card.Hang(false, true);
+    frozen.reset();
     program.reset();
     return 0;
 }

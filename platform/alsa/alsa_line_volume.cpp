@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 
-std::optional<AlsaLineVolume> AlsaLineVolume::Of(snd_mixer_elem_t* element) {
+std::optional<AlsaLineVolume> AlsaLineVolume::Of(snd_mixer_elem_t* element, bool capture) {
     if (!element) return std::nullopt;
-    if (snd_mixer_selem_has_playback_volume(element)) return AlsaLineVolume(element, false);
-    if (snd_mixer_selem_has_capture_volume(element)) return AlsaLineVolume(element, true);
+    if (capture ? snd_mixer_selem_has_capture_volume(element)
+                : snd_mixer_selem_has_playback_volume(element))
+        return AlsaLineVolume(element, capture);
     return std::nullopt;
 }
 
@@ -27,8 +28,8 @@ unsigned AlsaLineVolume::Channels() const {
     return count;
 }
 
-int AlsaLineVolume::ReadChannels(std::vector<long>& values) const {
-    values.clear();
+int AlsaLineVolume::ReadLoudest(long& raw) const {
+    bool any = false;
     for (int c = SND_MIXER_SCHN_FRONT_LEFT; c <= SND_MIXER_SCHN_LAST; ++c) {
         auto channel = static_cast<snd_mixer_selem_channel_id_t>(c);
         if (!HasChannel(channel)) continue;
@@ -36,26 +37,8 @@ int AlsaLineVolume::ReadChannels(std::vector<long>& values) const {
         int err = capture_ ? snd_mixer_selem_get_capture_volume(element_, channel, &value)
                            : snd_mixer_selem_get_playback_volume(element_, channel, &value);
         if (err < 0) return err;
-        values.push_back(value);
+        raw = any ? std::max(raw, value) : value;
+        any = true;
     }
-    return values.empty() ? -EINVAL : 0;
-}
-
-int AlsaLineVolume::ReadLoudest(long& raw) const {
-    std::vector<long> values;
-    if (int err = ReadChannels(values); err < 0) return err;
-    raw = *std::max_element(values.begin(), values.end());
-    return 0;
-}
-
-int AlsaLineVolume::WriteAll(long raw) const {
-    int err = capture_ ? snd_mixer_selem_set_capture_volume_all(element_, raw)
-                       : snd_mixer_selem_set_playback_volume_all(element_, raw);
-    return err < 0 ? err : 0;
-}
-
-bool AlsaLineVolume::SeemsAt(long raw) const {
-    std::vector<long> values;
-    return ReadChannels(values) == 0 &&
-           std::all_of(values.begin(), values.end(), [raw](long v) { return v == raw; });
+    return any ? 0 : -EINVAL;
 }

@@ -1,16 +1,35 @@
-// One open ALSA simple mixer on a control device, with the card's elements
-// numbered in the order the card listed them when it was opened. Elements are
-// looked up by name each time, so an element that disappears is simply not
-// found, never a dangling pointer.
+// One open ALSA simple mixer on a control device. Lines are named by element
+// name, index and direction, never by a position in the card's list, so a
+// name that is gone is simply not found, and a device opened again (perhaps
+// another card now) never has a line confused with another.
 #pragma once
 
 #include <alsa/asoundlib.h>
 
-#include <cstddef>
+#include <compare>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/mixer_records.h"
+
+// A line's volume: the element's playback volume, or its capture volume.
+struct AlsaLineKey {
+    std::string name;
+    unsigned index = 0;
+    bool capture = false;
+    friend auto operator<=>(const AlsaLineKey&, const AlsaLineKey&) = default;
+};
+
+// An element as the device listed it when it was opened.
+struct AlsaElementEntry {
+    std::string name;
+    unsigned index = 0;
+    bool playbackVolume = false, captureVolume = false;
+    unsigned playbackChannels = 0, captureChannels = 0;
+};
+using AlsaCatalogue = std::vector<AlsaElementEntry>;
 
 class AlsaMixerDevice {
 public:
@@ -21,25 +40,27 @@ public:
     AlsaMixerDevice(const AlsaMixerDevice&) = delete;
     AlsaMixerDevice& operator=(const AlsaMixerDevice&) = delete;
 
-    // The number of the element called `name` (index 0), if the card had one.
-    std::optional<std::size_t> Find(const char* name) const;
-    const std::string& NameOf(std::size_t number) const { return elements_[number].name; }
-    // The element as the mixer has it now; nullptr when it is gone or the
-    // number names none.
-    snd_mixer_elem_t* Element(std::size_t number) const;
+    const AlsaCatalogue& Catalogue() const { return catalogue_; }
+    // The line's element as the mixer has it now; nullptr when it is gone.
+    snd_mixer_elem_t* Element(const AlsaLineKey& line) const;
 
     // Takes in what changed on the card since the last call (also changes made
-    // by other programs). 0, or a negative ALSA error code when the card no
-    // longer answers.
+    // by other programs). 0, or a negative ALSA error code.
     int Refresh();
+    // Sets every channel of the line's one volume control and writes nothing
+    // else: no switch, no other direction, no other control of the element.
+    // 0, or a negative ALSA error code (-ENOENT: the device has no such control).
+    int WriteVolume(const AlsaLineKey& line, DWORD level);
+    // Whether the connection broke: a call failed and the device no longer
+    // answers a plain read either.
+    bool Broken() const { return broken_; }
 
 private:
-    struct ElementName {
-        std::string name;
-        unsigned index;
-    };
-    explicit AlsaMixerDevice(snd_mixer_t* mixer) : mixer_(mixer) {}
+    AlsaMixerDevice(snd_mixer_t* mixer, std::string name) : mixer_(mixer), name_(std::move(name)) {}
+    snd_hctl_elem_t* VolumeControl(const AlsaLineKey& line) const;
 
     snd_mixer_t* mixer_;
-    std::vector<ElementName> elements_;
+    std::string name_;
+    AlsaCatalogue catalogue_;
+    bool broken_ = false;
 };

@@ -23,29 +23,9 @@ constexpr DWORD MIXERLINE_LINEF_SOURCE = 0x80000000;
 
 constexpr const char* kDeviceNames[] = {"default", "sysdefault"};
 
-// Element n of device d is the line (d + 1) * 0x10000 + n, and its volume the
-// control d * 0x10000 + n + 1; 0 names no control. Elements past the first
-// 0xFFFF of a device are not served.
-constexpr DWORD kIdSpan = 0x10000;
-constexpr std::size_t kMaxElements = kIdSpan - 1;
-DWORD LineIdOf(std::size_t device, std::size_t element) {
-    return static_cast<DWORD>((device + 1) * kIdSpan + element);
-}
-DWORD ControlIdOf(std::size_t device, std::size_t element) {
-    return static_cast<DWORD>(device * kIdSpan + element + 1);
-}
-bool SplitLineId(DWORD lineId, std::size_t& device, std::size_t& element) {
-    if (lineId < kIdSpan || lineId / kIdSpan > std::size(kDeviceNames)) return false;
-    device = lineId / kIdSpan - 1;
-    element = lineId % kIdSpan;
-    return element < kMaxElements;
-}
-bool SplitControlId(DWORD controlId, std::size_t& device, std::size_t& element) {
-    if (controlId % kIdSpan == 0 || controlId / kIdSpan >= std::size(kDeviceNames)) return false;
-    device = controlId / kIdSpan;
-    element = controlId % kIdSpan - 1;
-    return true;
-}
+// The line handed out n-th is the line kLineIdBase + n, and its volume the
+// control n + 1; 0 names no control.
+constexpr DWORD kLineIdBase = 0x10000;
 
 // The control device's configuration as ALSA expands it; empty when it has none.
 std::string DefinitionOf(snd_config_t* top, const char* name) {
@@ -90,40 +70,57 @@ void CopyText(char* to, std::size_t size, const std::string& from) {
     to[n] = '\0';
 }
 
-// How long a call waits for a control device. A card answers in well under a
+// How long a read waits for a control device. A card answers in well under a
 // millisecond; a sound server that stopped answering never would.
 constexpr auto kDeviceDeadline = std::chrono::milliseconds(500);
 
-void LogStuck(const char* device) {
-    LogFailureOnce("mixer stuck", std::string("the mixer device ") + device +
-                                      " stopped answering; its lines are left alone meanwhile");
+// The direction whose volume a line takes from an element: playback where it
+// has one, else capture. An element with no volume serves no line, and the
+// search goes on to the next name.
+std::optional<bool> LineDirection(const AlsaElementEntry& element) {
+    if (element.playbackVolume) return false;
+    if (element.captureVolume) return true;
+    return std::nullopt;
 }
 
 }  // namespace
 
-// Runs job(device) on the device's own thread; false when the device is not
-// open or did not answer in time. What the job reports must live in something
-// it holds: after a missed deadline it goes on alone.
-template <class Job>
-bool AlsaMixerService::Ask(DeviceSlot& slot, Job job) {
-    if (!slot.device) return false;
-    if (slot.worker->Run([device = slot.device, job = std::move(job)] { job(*device); }))
-        return true;
-    LogStuck(slot.name);
-    return false;
-}
-
-// A device is closed on its own thread, or by the job stuck there when it ends.
-void AlsaMixerService::Release(Devices& devices) {
-    for (DeviceSlot& slot : devices) {
-        if (slot.device) slot.worker->Run([device = std::move(slot.device)] {});
-        slot.device.reset();
-        slot.worker.reset();
+AlsaMixerService::AlsaMixerService() {
+    try {
+        ahead_ = StartLinks();
+    } catch (const std::bad_alloc&) {
+        // mixerOpen tries again
     }
 }
 
-AlsaMixerService::~AlsaMixerService() {
-    for (auto& [handle, devices] : open_) Release(devices);
+AlsaMixerService::Links AlsaMixerService::StartLinks() {
+    Links links;
+    links[0] = std::make_unique<AlsaDeviceLink>(kDeviceNames[0], kDeviceDeadline);
+    links[1] =
+        std::make_unique<AlsaDeviceLink>(kDeviceNames[1], kDeviceDeadline, SysdefaultDiffers);
+    return links;
+}
+
+// The one place where a line meets its element: the first of its names that
+// "default" has, else the first that "sysdefault" has. A device not opened yet
+// is passed over; one that broke is still looked at as it was last opened, so
+// its lines wait for it rather than move to another device.
+std::optional<AlsaMixerService::Binding> AlsaMixerService::Bind(const Links& links,
+                                                                DWORD componentType) {
+    const auto names = AlsaElementNamesFor(componentType);
+    for (const auto& link : links) {
+        auto catalogue = link ? link->Catalogue() : nullptr;
+        if (!catalogue) continue;
+        for (const char* name : names)
+            for (const AlsaElementEntry& element : *catalogue) {
+                if (element.index != 0 || element.name != name) continue;
+                if (auto capture = LineDirection(element))
+                    return Binding{link.get(),
+                                   {element.name, element.index, *capture},
+                                   *capture ? element.captureChannels : element.playbackChannels};
+            }
+    }
+    return std::nullopt;
 }
 
 HMIXER AlsaMixerService::NewHandle() {
@@ -140,33 +137,23 @@ MMRESULT AlsaMixerService::mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uin
     if (fdwOpen != 0) return MMSYSERR_INVALFLAG;  // no callbacks, no other object kinds
     if (uMxId != 0) return MMSYSERR_BADDEVICEID;
     try {
-        Devices devices;
+        OpenMixer mixer;
+        mixer.links = ahead_[0] ? std::move(ahead_) : StartLinks();
         int errors[2] = {-ENODEV, -ENODEV};
-        const std::size_t count = SysdefaultDiffers() ? 2 : 1;
-        for (std::size_t d = 0; d < count; ++d) {
-            DeviceSlot& slot = devices[d];
-            slot.name = kDeviceNames[d];
-            slot.worker = std::make_unique<DeadlineWorker>(kDeviceDeadline);
-            using Opened = std::pair<std::shared_ptr<AlsaMixerDevice>, int>;
-            auto opened = std::make_shared<Opened>(nullptr, -ENODEV);
-            if (!slot.worker->Run([name = slot.name, opened] {
-                    opened->first = AlsaMixerDevice::Open(name, opened->second);
-                })) {
-                LogStuck(slot.name);
-                errors[d] = -ETIMEDOUT;
-                continue;
-            }
-            slot.device = std::move(opened->first);
-            errors[d] = opened->second;
+        bool opened = false;
+        for (std::size_t d = 0; d < mixer.links.size(); ++d) {
+            errors[d] = mixer.links[d]->AwaitFirstOpen();
+            opened = opened || errors[d] == 0;
+            // One still opening is kept: it counts from when it answers.
+            if (errors[d] != 0 && errors[d] != -ETIMEDOUT) mixer.links[d].reset();
         }
-        if (!devices[0].device && !devices[1].device) {
-            Release(devices);
+        if (!opened) {
             if (errors[0] == -ENOMEM || errors[1] == -ENOMEM) return MMSYSERR_NOMEM;
             LogFailureOnce("mixer open", std::string("no mixer: ") + snd_strerror(errors[0]));
             return MMSYSERR_NODRIVER;
         }
         HMIXER handle = NewHandle();
-        open_.emplace(handle, std::move(devices));
+        open_.emplace(handle, std::move(mixer));
         *phmx = handle;
         return MMSYSERR_NOERROR;
     } catch (const std::bad_alloc&) {
@@ -177,14 +164,13 @@ MMRESULT AlsaMixerService::mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uin
 MMRESULT AlsaMixerService::mixerClose(HMIXER hmx) {
     auto it = open_.find(hmx);
     if (it == open_.end()) return MMSYSERR_INVALHANDLE;
-    Devices devices = std::move(it->second);
+    OpenMixer mixer = std::move(it->second);
     open_.erase(it);
-    Release(devices);
     return MMSYSERR_NOERROR;
 }
 
-AlsaMixerService::Devices* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, DWORD query,
-                                                       MMRESULT& result) {
+AlsaMixerService::OpenMixer* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, DWORD query,
+                                                         MMRESULT& result) {
     if (!FlagsAccepted(flags, query)) {
         result = MMSYSERR_INVALFLAG;
         return nullptr;
@@ -198,69 +184,43 @@ AlsaMixerService::Devices* AlsaMixerService::Addressed(HMIXER hmx, DWORD flags, 
     return &it->second;
 }
 
+std::optional<AlsaMixerService::Binding> AlsaMixerService::BoundLine(OpenMixer& mixer, DWORD number,
+                                                                     MMRESULT& result) {
+    auto binding =
+        number < mixer.lines.size() ? Bind(mixer.links, mixer.lines[number]) : std::nullopt;
+    if (!binding) result = MIXERR_INVALLINE;
+    return binding;
+}
+
 MMRESULT AlsaMixerService::mixerGetLineInfoA(HMIXER hmxobj, MIXERLINE* pmxl, DWORD fdwInfo) {
     if (!pmxl || pmxl->cbStruct < sizeof(MIXERLINE)) return MMSYSERR_INVALPARAM;
     MMRESULT result;
-    Devices* devices = Addressed(hmxobj, fdwInfo, MIXER_GETLINEINFOF_COMPONENTTYPE, result);
-    if (!devices) return result;
-
-    struct Found {
-        bool answered = false;  // the device took in its changes
-        bool found = false;     // one of the names is there
-        bool gone = false;      // ... but the element vanished meanwhile
-        std::size_t element = 0;
-        std::string name;
-        unsigned channels = 1;
-        bool volume = false;
-    };
-    const auto names = AlsaElementNamesFor(pmxl->dwComponentType);
-    result = MIXERR_INVALLINE;
-    for (std::size_t d = 0; d < devices->size(); ++d) {
-        auto found = std::make_shared<Found>();
-        const bool asked = Ask((*devices)[d], [names, found](AlsaMixerDevice& device) {
-            if (device.Refresh() < 0) return;
-            found->answered = true;
-            for (const char* name : names) {
-                auto element = device.Find(name);
-                if (!element || *element >= kMaxElements) continue;
-                found->found = true;
-                found->element = *element;
-                found->name = device.NameOf(*element);
-                snd_mixer_elem_t* e = device.Element(*element);
-                found->gone = e == nullptr;
-                auto volume = AlsaLineVolume::Of(e);
-                found->volume = volume.has_value();
-                if (volume) found->channels = volume->Channels();
-                return;
-            }
-        });
-        if (!asked && !(*devices)[d].device) continue;
-        if (!asked || !found->answered) {
-            result = MMSYSERR_ERROR;  // the device stopped answering
-            continue;
-        }
-        if (!found->found) continue;
-        if (found->gone) return MIXERR_INVALLINE;
-
-        const DWORD cbStruct = pmxl->cbStruct;
-        const DWORD componentType = pmxl->dwComponentType;
-        MIXERLINE line{};
-        line.cbStruct = cbStruct;
-        line.dwComponentType = componentType;
-        line.dwLineID = LineIdOf(d, found->element);
-        line.fdwLine = MIXERLINE_LINEF_ACTIVE;
-        if (componentType >= MIXERLINE_COMPONENTTYPE_SRC_FIRST)
-            line.fdwLine |= MIXERLINE_LINEF_SOURCE;
-        line.cChannels = found->channels;
-        line.cControls = found->volume ? 1 : 0;
-        CopyText(line.szShortName, sizeof line.szShortName, found->name);
-        CopyText(line.szName, sizeof line.szName, found->name);
-        CopyText(line.Target.szPname, sizeof line.Target.szPname,
-                 std::string("ALSA ") + kDeviceNames[d]);
-        *pmxl = line;
-        return MMSYSERR_NOERROR;
+    OpenMixer* mixer = Addressed(hmxobj, fdwInfo, MIXER_GETLINEINFOF_COMPONENTTYPE, result);
+    if (!mixer) return result;
+    const DWORD componentType = pmxl->dwComponentType;
+    auto binding = Bind(mixer->links, componentType);
+    if (!binding) {
+        for (const auto& link : mixer->links)
+            if (link && !link->Catalogue()) return MMSYSERR_ERROR;  // it may have the line
+        return MIXERR_INVALLINE;
     }
-    return result;
+    auto known = std::find(mixer->lines.begin(), mixer->lines.end(), componentType);
+    const auto number = static_cast<DWORD>(known - mixer->lines.begin());
+    if (known == mixer->lines.end()) mixer->lines.push_back(componentType);
+
+    MIXERLINE line{};
+    line.cbStruct = pmxl->cbStruct;
+    line.dwComponentType = componentType;
+    line.dwLineID = kLineIdBase + number;
+    line.fdwLine = MIXERLINE_LINEF_ACTIVE;
+    if (componentType >= MIXERLINE_COMPONENTTYPE_SRC_FIRST) line.fdwLine |= MIXERLINE_LINEF_SOURCE;
+    line.cChannels = binding->channels;
+    line.cControls = 1;
+    CopyText(line.szShortName, sizeof line.szShortName, binding->key.name);
+    CopyText(line.szName, sizeof line.szName, binding->key.name);
+    CopyText(line.Target.szPname, sizeof line.Target.szPname, "ALSA " + binding->link->Name());
+    *pmxl = line;
+    return MMSYSERR_NOERROR;
 }
 
 MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
@@ -269,34 +229,27 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
         pmxlc->cbmxctrl < kPublishedControlSize)
         return MMSYSERR_INVALPARAM;
     MMRESULT result;
-    Devices* devices = Addressed(hmxobj, fdwControls, MIXER_GETLINECONTROLSF_ONEBYTYPE, result);
-    if (!devices) return result;
+    OpenMixer* mixer = Addressed(hmxobj, fdwControls, MIXER_GETLINECONTROLSF_ONEBYTYPE, result);
+    if (!mixer) return result;
+    const DWORD number = pmxlc->dwLineID - kLineIdBase;
+    auto binding = pmxlc->dwLineID < kLineIdBase ? std::nullopt : BoundLine(*mixer, number, result);
+    if (!binding) return MIXERR_INVALLINE;
+    if (pmxlc->dwControlType != MIXERCONTROL_CONTROLTYPE_VOLUME) return MIXERR_INVALCONTROL;
 
-    std::size_t slot = 0, element = 0;
-    if (!SplitLineId(pmxlc->dwLineID, slot, element) || !(*devices)[slot].device)
-        return MIXERR_INVALLINE;
     struct Volume {
-        MMRESULT result = MMSYSERR_ERROR;  // also when the card stopped answering
+        MMRESULT result = MMSYSERR_ERROR;  // also when the device stopped answering
         long rawMin = 0, rawMax = 0;
-        std::string name;
     };
     auto volume = std::make_shared<Volume>();
-    const bool wantsVolume = pmxlc->dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME;
-    if (!Ask((*devices)[slot], [element, wantsVolume, volume](AlsaMixerDevice& device) {
+    if (!binding->link->Ask([key = binding->key, volume](AlsaMixerDevice& device) {
             if (device.Refresh() < 0) return;
-            snd_mixer_elem_t* e = device.Element(element);
-            if (!e) {
-                volume->result = MIXERR_INVALLINE;
+            snd_mixer_elem_t* e = device.Element(key);
+            auto line = AlsaLineVolume::Of(e, key.capture);
+            if (!line) {
+                volume->result = e ? MIXERR_INVALCONTROL : MIXERR_INVALLINE;
                 return;
             }
-            auto line = AlsaLineVolume::Of(e);
-            if (!wantsVolume || !line) {
-                volume->result = MIXERR_INVALCONTROL;
-                return;
-            }
-            if (line->Range(volume->rawMin, volume->rawMax) < 0) return;
-            volume->name = device.NameOf(element);
-            volume->result = MMSYSERR_NOERROR;
+            if (line->Range(volume->rawMin, volume->rawMax) == 0) volume->result = MMSYSERR_NOERROR;
         }))
         return MMSYSERR_ERROR;
     if (volume->result != MMSYSERR_NOERROR) return volume->result;
@@ -304,10 +257,10 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     MIXERCONTROL control{};
     const DWORD size = std::min<DWORD>(pmxlc->cbmxctrl, sizeof(MIXERCONTROL));
     control.cbStruct = size;
-    control.dwControlID = ControlIdOf(slot, element);
+    control.dwControlID = number + 1;
     control.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
     CopyText(control.szShortName, sizeof control.szShortName, "Volume");
-    CopyText(control.szName, sizeof control.szName, volume->name + " Volume");
+    CopyText(control.szName, sizeof control.szName, binding->key.name + " Volume");
     control.lMinimum = 0;
     control.lMaximum = static_cast<std::int32_t>(kLevelMaximum);
     // The published record's step count, the first word after the bounds.
@@ -318,37 +271,32 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     return MMSYSERR_NOERROR;
 }
 
-AlsaMixerService::DeviceSlot* AlsaMixerService::DetailsTarget(HMIXER hmx,
-                                                              const MIXERCONTROLDETAILS* details,
-                                                              DWORD flags, std::size_t& element,
-                                                              MMRESULT& result) {
+std::optional<AlsaMixerService::Binding> AlsaMixerService::DetailsTarget(
+    HMIXER hmx, const MIXERCONTROLDETAILS* details, DWORD flags, MMRESULT& result) {
     // One uniform value for all channels is what this service exchanges.
     if (!details || details->cbStruct < kControlDetailsSize || details->cChannels != 1 ||
         details->cMultipleItems != 0 || details->cbDetails < sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
         !details->paDetails) {
         result = MMSYSERR_INVALPARAM;
-        return nullptr;
+        return std::nullopt;
     }
-    Devices* devices = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result);
-    if (!devices) return nullptr;
-    std::size_t slot = 0;
-    if (!SplitControlId(details->dwControlID, slot, element) || !(*devices)[slot].device) {
-        result = MIXERR_INVALCONTROL;
-        return nullptr;
-    }
-    return &(*devices)[slot];
+    OpenMixer* mixer = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result);
+    if (!mixer) return std::nullopt;
+    auto binding = details->dwControlID == 0 ? std::nullopt
+                                             : BoundLine(*mixer, details->dwControlID - 1, result);
+    if (!binding) result = MIXERR_INVALCONTROL;
+    return binding;
 }
 
 MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                                    DWORD fdwDetails) {
-    std::size_t element = 0;
     MMRESULT result;
-    DeviceSlot* slot = DetailsTarget(hmxobj, pmxcd, fdwDetails, element, result);
-    if (!slot) return result;
+    auto binding = DetailsTarget(hmxobj, pmxcd, fdwDetails, result);
+    if (!binding) return result;
     auto read = std::make_shared<std::pair<MMRESULT, DWORD>>(MMSYSERR_ERROR, 0);
-    if (!Ask(*slot, [element, read](AlsaMixerDevice& device) {
-            if (device.Refresh() < 0) return;  // the card stopped answering
-            auto volume = AlsaLineVolume::Of(device.Element(element));
+    if (!binding->link->Ask([key = binding->key, read](AlsaMixerDevice& device) {
+            if (device.Refresh() < 0) return;  // the device stopped answering
+            auto volume = AlsaLineVolume::Of(device.Element(key), key.capture);
             if (!volume) {
                 read->first = MIXERR_INVALCONTROL;
                 return;
@@ -365,42 +313,16 @@ MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDE
     return MMSYSERR_NOERROR;
 }
 
-// A write of a value the element does not seem to hold goes to the card
-// whatever the card did meanwhile, and fails there when the card is gone; so
-// the card's changes are taken in first only when the simple mixer would skip
-// the write as one of the value it already has. Taking them in costs a round
-// of reads on the card, more than the write itself.
+// The level is handed to the line's device and applied there as soon as it
+// can be; the caller never waits for the device.
 MMRESULT AlsaMixerService::mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                                   DWORD fdwDetails) {
-    std::size_t element = 0;
     MMRESULT result;
-    DeviceSlot* slot = DetailsTarget(hmxobj, pmxcd, fdwDetails, element, result);
-    if (!slot) return result;
+    auto binding = DetailsTarget(hmxobj, pmxcd, fdwDetails, result);
+    if (!binding) return result;
     MIXERCONTROLDETAILS_UNSIGNED value;
     std::memcpy(&value, pmxcd->paDetails, sizeof value);
     if (value.dwValue > kLevelMaximum) return MIXERR_INVALVALUE;
-    const DWORD level = value.dwValue;
-    auto written = std::make_shared<std::pair<MMRESULT, int>>(MMSYSERR_ERROR, 0);
-    if (!Ask(*slot, [element, level, written](AlsaMixerDevice& device) {
-            for (bool refresh : {false, true}) {
-                if (refresh && device.Refresh() < 0) return;  // the card stopped answering
-                auto volume = AlsaLineVolume::Of(device.Element(element));
-                long rawMin = 0, rawMax = 0;
-                if (!volume || volume->Range(rawMin, rawMax) < 0) {
-                    if (!refresh) continue;  // perhaps the card changed: look again
-                    written->first = volume ? MMSYSERR_ERROR : MIXERR_INVALCONTROL;
-                    return;
-                }
-                const long raw = LevelToRaw(level, rawMin, rawMax);
-                if (!refresh && volume->SeemsAt(raw)) continue;
-                written->second = volume->WriteAll(raw);
-                written->first = written->second < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
-                return;
-            }
-        }))
-        return MMSYSERR_ERROR;
-    if (written->second < 0)
-        LogFailureOnce("mixer write", "a mixer line refused a write: " +
-                                          std::string(snd_strerror(written->second)));
-    return written->first;
+    binding->link->Write(binding->key, value.dwValue);
+    return MMSYSERR_NOERROR;
 }

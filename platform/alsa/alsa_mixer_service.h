@@ -11,25 +11,29 @@
 // volume, presented as 0..65535 whatever the element's raw range. Handles are
 // small numbers naming the mixers this service opened; 0 is never one.
 //
-// Each control device is talked to on a thread of its own, and no call waits
-// for it longer than a deadline: a sound server that stops answering costs
-// the lines it serves, not the window, and the card's lines go on working.
+// Each control device lives on a thread of its own (alsa_device_link.h). The
+// reads at start wait for it no longer than a deadline; a level set is handed
+// to it and never waited for. A line is bound to a device by its names each
+// time it is used, so when "default" appears late or comes back, the lines it
+// serves go to it again.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
+#include <optional>
+#include <vector>
 
-#include "platform/alsa/alsa_mixer_device.h"
-#include "platform/alsa/deadline_worker.h"
+#include "platform/alsa/alsa_device_link.h"
 #include "platform/mixer_service.h"
 
 class AlsaMixerService : public MixerService {
 public:
-    AlsaMixerService() = default;
-    ~AlsaMixerService() override;
+    // Starts opening mixer device 0 at once, on the devices' own threads, for
+    // the first mixerOpen to take over: make the service early.
+    AlsaMixerService();
+    ~AlsaMixerService() override = default;
     AlsaMixerService(const AlsaMixerService&) = delete;
     AlsaMixerService& operator=(const AlsaMixerService&) = delete;
 
@@ -45,28 +49,30 @@ public:
                                     DWORD fdwDetails) override;
 
 private:
-    // One control device behind a handle, and the thread that talks to it.
-    struct DeviceSlot {
-        const char* name = "";
-        std::shared_ptr<AlsaMixerDevice> device;  // null when it is not open
-        std::unique_ptr<DeadlineWorker> worker;
+    // "default", then "sysdefault"; null where there is none.
+    using Links = std::array<std::unique_ptr<AlsaDeviceLink>, 2>;
+    struct OpenMixer {
+        Links links;
+        std::vector<DWORD> lines;  // the component types of the lines handed out
     };
-    // "default", then "sysdefault".
-    using Devices = std::array<DeviceSlot, 2>;
+    // Where a line is now: the device and the element's volume.
+    struct Binding {
+        AlsaDeviceLink* link;
+        AlsaLineKey key;
+        unsigned channels;
+    };
 
-    template <class Job>
-    static bool Ask(DeviceSlot& slot, Job job);
-    static void Release(Devices& devices);
-
-    // The open mixer that a call addresses; nullptr with `result` set when
-    // there is none.
-    Devices* Addressed(HMIXER hmx, DWORD flags, DWORD query, MMRESULT& result);
-    // The device and element that a details call addresses; nullptr with
-    // `result` set when the call names none.
-    DeviceSlot* DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details, DWORD flags,
-                              std::size_t& element, MMRESULT& result);
+    static Links StartLinks();
+    static std::optional<Binding> Bind(const Links& links, DWORD componentType);
+    OpenMixer* Addressed(HMIXER hmx, DWORD flags, DWORD query, MMRESULT& result);
+    // The line a line or control identifier names, bound now; nothing with
+    // `result` set when there is none.
+    std::optional<Binding> BoundLine(OpenMixer& mixer, DWORD number, MMRESULT& result);
+    std::optional<Binding> DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details,
+                                         DWORD flags, MMRESULT& result);
     HMIXER NewHandle();
 
-    std::map<HMIXER, Devices> open_;
+    Links ahead_;  // opened at construction, for the first mixerOpen
+    std::map<HMIXER, OpenMixer> open_;
     HMIXER lastHandle_ = 0;
 };

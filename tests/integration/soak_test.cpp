@@ -2,11 +2,13 @@
 // card through the real ALSA mixer service; after every action each line holds the raw value
 // of its slider's position. PEGELWERK_SOAK_ACTIONS sets the run's length (2000 by default).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <random>
 #include <tuple>
@@ -17,6 +19,8 @@
 #include "ui/volume_slider.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 class SilentSound : public SoundService {
     bool sndPlaySoundA(const char*, std::uint32_t) override { return true; }
@@ -85,7 +89,14 @@ TEST(Soak, EveryLineHoldsItsSlidersPositionAfterEveryUserAction) {
         for (int i = 0; i < 6; ++i) {
             const auto [slider, control, table] = kLines[i];
             const int position = sliders[i]->Value();
-            const std::vector<long> raw = card.Raw(control);  // every channel
+            // The device's thread applies a move after the handler returns; the limit is
+            // only a safety net.
+            std::vector<long> raw;
+            for (auto until = Clock::now() + std::chrono::seconds(10);; usleep(200)) {
+                raw = card.Raw(control);  // every channel
+                if (raw == std::vector<long>(raw.size(), table[position]) && !raw.empty()) break;
+                if (Clock::now() > until) break;
+            }
             ASSERT_EQ(raw, std::vector<long>(std::max<std::size_t>(raw.size(), 1), table[position]))
                 << "action " << action << ", " << slider << " at " << position;
         }

@@ -1,12 +1,14 @@
 // The virtual sound card, an ALSA control plugin configured by write-config: controls from
 // descriptions ("NAME:CHANNELS:MIN:MAX:INITIAL" or "NAME:CHANNELS:switch"), values in files
 // PREFIXstate/NAME ("V1 V2 ...") shared under flock by every process using the card. Writes fail
-// after `fail_writes_after` of them; every call fails while PREFIXunplugged exists and waits
-// while PREFIXhung does, as a sound server that stopped answering.
+// after `fail_writes_after` of them; every call fails once PREFIXunplugged existed (a card
+// plugged back in is a new open) and waits while PREFIXhung does, as a sound server that stopped
+// answering. Each open appends the opening thread's id to PREFIXopens.
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,7 +30,8 @@ struct Card {
     snd_ctl_ext_t ext{};
     std::vector<Element> elements;
     std::string unplug, hung;
-    int state = -1;        // the state folder, open while the card is
+    int state = -1;  // the state folder, open while the card is
+    mutable bool gone = false;
     long writesLeft = -1;  // negative: writes never fail
     std::size_t nextEvent = 0;
 
@@ -36,7 +39,7 @@ struct Card {
     // Whether the card is gone; a hung card first answers nothing until it is no longer hung.
     bool Unplugged() const {
         while (::access(hung.c_str(), F_OK) == 0) ::usleep(10000);
-        return ::access(unplug.c_str(), F_OK) == 0;
+        return gone = gone || ::access(unplug.c_str(), F_OK) == 0;
     }
 };
 
@@ -131,6 +134,8 @@ int Configure(snd_config_t* conf, Card& card) {
     card.state = ::open(text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const std::string prefix(text, std::string_view(text).rfind("state"));
     card.unplug = prefix + "unplugged", card.hung = prefix + "hung";
+    if (FILE* opens = std::fopen((prefix + "opens").c_str(), "a"))
+        std::fprintf(opens, "%ld\n", static_cast<long>(::syscall(SYS_gettid))), std::fclose(opens);
     snd_config_iterator_t i, next;
     snd_config_for_each(i, next, elements) {
         Element& e = card.elements.emplace_back();

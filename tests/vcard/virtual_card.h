@@ -33,12 +33,11 @@ public:
         std::string folder = std::filesystem::temp_directory_path() / "pegelwerk-vcard-XXXXXX";
         if (!::mkdtemp(folder.data())) throw std::runtime_error("no temporary folder");
         folder_ = folder;
-        std::string command = PEGELWERK_VCARD_WRITE_CONFIG " --plugin " PEGELWERK_VCARD_PLUGIN;
-        command += " --fail-writes-after " + std::to_string(options.failWritesAfter);
-        for (const auto& e : options.serverElements) command += " --server-element '" + e + "'";
-        command += " '" + folder + "'";
-        for (const auto& e : options.elements) command += " '" + e + "'";
-        if (Run(command).status != 0) throw std::runtime_error("failed: " + command);
+        command_ = PEGELWERK_VCARD_WRITE_CONFIG " --plugin " PEGELWERK_VCARD_PLUGIN;
+        command_ += " --fail-writes-after " + std::to_string(options.failWritesAfter);
+        for (const auto& e : options.serverElements) command_ += " --server-element '" + e + "'";
+        command_ += " '" + folder + "'";
+        WriteConfig(options.elements);
         if (const char* previous = std::getenv("ALSA_CONFIG_PATH")) previousConfig_ = previous;
         ::setenv("ALSA_CONFIG_PATH", ConfigPath().c_str(), 1);
         snd_config_update_free_global();  // alsa-lib reads the new configuration next time
@@ -56,8 +55,25 @@ public:
     const std::filesystem::path& Folder() const { return folder_; }
     std::filesystem::path ConfigPath() const { return folder_ / "asound.conf"; }
     std::filesystem::path CapturePath() const { return folder_ / "capture.wav"; }
-    // Every later use of the card fails, as with a pulled USB card.
+    // Every later use of the card fails, as with a pulled USB card; Replug lets new opens find
+    // it again, with the values it had or, given elements, as another card with fresh values.
     void Unplug() const { std::ofstream(folder_ / "unplugged") << "gone\n"; }
+    void Replug(const std::vector<std::string>& elements = {}) {
+        if (!elements.empty()) WriteConfig(elements);
+        std::filesystem::remove(folder_ / "unplugged");
+    }
+    // Every call to the card (or the sound server's) waits while it hangs.
+    void Hang(bool hung, bool server = false) const {
+        const auto file = folder_ / (server ? "server-hung" : "hung");
+        hung ? void(std::ofstream(file) << "stuck\n") : void(std::filesystem::remove(file));
+    }
+    // The thread ids that opened the card (or the server's), in order.
+    std::vector<long> Opens(bool server = false) const {
+        std::ifstream in(folder_ / (server ? "server-opens" : "opens"));
+        std::vector<long> ids;
+        for (long id; in >> id;) ids.push_back(id);
+        return ids;
+    }
     // Runs "amixer -D default ARGS" on this card ("-D sysdefault" in ARGS wins).
     CommandResult Amixer(const std::string& args) const {
         return Run("ALSA_CONFIG_PATH='" + ConfigPath().string() + "' amixer -D default " + args);
@@ -76,6 +92,12 @@ public:
     }
 
 private:
+    void WriteConfig(const std::vector<std::string>& elements) {
+        std::string command = command_;
+        for (const auto& e : elements) command += " '" + e + "'";
+        if (Run(command).status != 0) throw std::runtime_error("failed: " + command);
+        snd_config_update_free_global();  // alsa-lib reads the new configuration next time
+    }
     static CommandResult Run(const std::string& command) {  // quoted with '...': no ' inside
         CommandResult result;
         FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
@@ -87,6 +109,7 @@ private:
         return result;
     }
     std::filesystem::path folder_;
+    std::string command_;  // write-config without the elements
     std::optional<std::string> previousConfig_;
 };
 

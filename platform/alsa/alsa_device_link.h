@@ -1,0 +1,53 @@
+// One ALSA control device's life, on a thread of its own. The thread opens the
+// device, opens it again whenever its connection broke (a sound server that
+// restarted, a card plugged back in) a few times a second at most, and applies
+// the levels handed to it. A level that cannot be applied now waits as its
+// line's pending level, the last one handed over winning, and is applied as
+// soon as the device answers again. Levels are never read back.
+//
+// Questions wait no longer than a deadline; handing over a level never waits.
+// One line goes to standard error when the device stops answering and one
+// when it is back.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/alsa/alsa_mixer_device.h"
+
+class AlsaDeviceLink {
+public:
+    // Starts opening `name` at once. A device for which `wanted` (run on the
+    // link's thread first) says no is never opened.
+    AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
+                   std::function<bool()> wanted = {});
+    // Lets whatever the device is doing go on alone; waits for nothing.
+    ~AlsaDeviceLink();
+    AlsaDeviceLink(const AlsaDeviceLink&) = delete;
+    AlsaDeviceLink& operator=(const AlsaDeviceLink&) = delete;
+
+    const std::string& Name() const { return name_; }
+    // Waits up to the deadline for the first open to end: 0 when the device is
+    // open, -ETIMEDOUT when it is still opening (it goes on, and the device
+    // counts from when it answers), else the ALSA error and the device is
+    // given up.
+    int AwaitFirstOpen();
+    // The elements of the device as it was last opened; null before that.
+    std::shared_ptr<const AlsaCatalogue> Catalogue() const;
+    // Runs job(device) on the link's thread after the levels handed over
+    // before it. False when the device is not open, did not answer within the
+    // deadline, or is still busy with an earlier question that did not. What
+    // the job reports must live in something it holds.
+    bool Ask(std::function<void(AlsaMixerDevice&)> job);
+    // Hands the line's level over and returns at once.
+    void Write(const AlsaLineKey& line, DWORD level);
+
+private:
+    struct Shared;
+    std::string name_;
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
+};
