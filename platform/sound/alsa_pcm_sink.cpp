@@ -60,12 +60,26 @@ void AlsaPcmSink::Wait(std::chrono::milliseconds timeout) {
 // the worker for good. The delay is read from what the plugin already knows.
 long AlsaPcmSink::Unheard() {
     if (pcm_ == nullptr) return -1;
-    // A sound shorter than the buffer has not started: it starts on the full
-    // buffer or the drain, neither of which comes.
-    if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm_) < 0) return -1;
-    if (snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING) return 0;  // played out (an underrun)
+    switch (snd_pcm_state(pcm_)) {
+    case SND_PCM_STATE_PREPARED:
+        // A sound shorter than the buffer has not started: it would start on
+        // the full buffer or the drain, neither of which comes.
+        if (snd_pcm_start(pcm_) < 0) return -1;
+        break;
+    case SND_PCM_STATE_RUNNING:
+        break;
+    case SND_PCM_STATE_XRUN:
+        return 0;  // ran dry: all was played
+    default:
+        return -1;
+    }
+    // With the pointer brought up to date: PipeWire's plugin reports a delay
+    // that wraps around once the output ran dry, until it notices the underrun.
+    snd_pcm_sframes_t avail = 0;
     snd_pcm_sframes_t delay = 0;
-    if (snd_pcm_delay(pcm_, &delay) < 0) return -1;
+    const int error = snd_pcm_avail_delay(pcm_, &avail, &delay);
+    if (error == -EPIPE) return 0;
+    if (error < 0) return -1;
     return std::max<long>(0, delay);
 }
 

@@ -27,6 +27,9 @@ constexpr std::size_t kChunkFrames = 1024;
 constexpr auto kWorkerEndDeadline = std::chrono::milliseconds(300);
 // How long a full output is waited on before it is offered frames again.
 constexpr auto kWaitSlice = std::chrono::milliseconds(20);
+// Beyond the output's own latency, for a sound server waking its device and
+// for a loaded machine, when the end of a sound is waited for.
+constexpr auto kPlayOutSlack = std::chrono::milliseconds(250);
 
 struct Outcome {
     bool done = false;
@@ -248,7 +251,7 @@ bool AlsaSoundService::Shared::Play(const Request& request) {
 bool AlsaSoundService::Shared::HeardOut(PcmSink& sink, unsigned rate) const {
     long unheard = sink.Unheard();
     const auto deadline = Clock::now() + Seconds(static_cast<double>(unheard) / rate) +
-                          sink.Latency() + kWaitSlice;
+                          sink.Latency() + kPlayOutSlack;
     while (unheard > 0 && !cancel) {
         if (Clock::now() >= deadline) {
             LogFailureOnce("sound-play-out",
