@@ -82,8 +82,9 @@ TEST_F(SoundServiceTest, AStuckDeviceCostsOnlyItsSound) {
     log_->stall = false;
 
     // The output takes the sound but never plays it out, as a sound server
-    // that stopped after the last write: 1010 frames at 8000 Hz are 126 ms,
-    // with the fake's 50 ms latency the worker is free again long before 1 s.
+    // that stopped after the last write: 1010 frames at 8000 Hz are 126 ms;
+    // with the fake's 50 ms latency and a quarter second's slack the worker
+    // is free again well before 1 s.
     log_->frozen = true;
     auto start = Clock::now();
     EXPECT_TRUE(service->sndPlaySoundA("ding.wav", SND_SYNC));
