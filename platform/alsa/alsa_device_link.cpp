@@ -79,7 +79,8 @@ void AlsaDeviceLink::Shared::Loop() {
         call([&] { wants = wanted(); });
         if (!wants) firstOpen = -ENODEV, givenUp = true, done.notify_all();
     }
-    while (!quit) {
+    // On the way out, levels still pending are applied: the last move before a close counts.
+    while (!quit || (device && !pending.empty())) {
         std::string message;
         int refused = 0;
         if (!device && posted != finished) {  // a question for a device that broke meanwhile
@@ -160,8 +161,9 @@ AlsaDeviceLink::~AlsaDeviceLink() {
     std::unique_lock lock(shared_->mutex);
     shared_->quit = true;
     shared_->wake.notify_all();
+    const bool stuck = shared_->busySince && Clock::now() - *shared_->busySince > shared_->deadline;
     const bool ended =
-        shared_->done.wait_for(lock, shared_->deadline, [&] { return shared_->ended; });
+        !stuck && shared_->done.wait_for(lock, shared_->deadline, [&] { return shared_->ended; });
     lock.unlock();
     ended ? thread_.join() : thread_.detach();  // a detached thread holds its own share
 }

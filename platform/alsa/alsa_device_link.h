@@ -24,7 +24,8 @@ public:
     // link's thread first) says no is never opened.
     AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
                    std::function<bool()> wanted = {});
-    // Lets whatever the device is doing go on alone; waits for nothing.
+    // Gives the thread up to the deadline to apply the pending levels and close
+    // the device, none when it is stuck; past that, it goes on alone.
     ~AlsaDeviceLink();
     AlsaDeviceLink(const AlsaDeviceLink&) = delete;
     AlsaDeviceLink& operator=(const AlsaDeviceLink&) = delete;

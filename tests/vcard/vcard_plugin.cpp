@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -29,11 +30,12 @@ struct Element {
 struct Card {
     snd_ctl_ext_t ext{};
     std::vector<Element> elements;
-    std::string unplug, hung;
+    std::string unplug, hung, generation;
     int state = -1;  // the state folder, open while the card is
     mutable bool gone = false;
     long writesLeft = -1;  // negative: writes never fail
     std::size_t nextEvent = 0;
+    long seenGeneration = -1;  // the card's generation at this open's last round of events
 
     ~Card() { ::close(state); }
     // Whether the card is gone; a hung card first answers nothing until it is no longer hung.
@@ -47,6 +49,23 @@ Card& CardOf(snd_ctl_ext_t* ext) { return *static_cast<Card*>(ext->private_data)
 
 // Reads control `key`'s values into `io` or, with `write`, replaces them with
 // `io`, under the lock of the control's state file.
+// The card's generation counts the writes of every process to it, so a round of events
+// can tell whether anything changed; with `bump`, counts one more.
+long Generation(const Card& card, bool bump) {
+    const int fd = ::open(card.generation.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    char text[32] = {};
+    long value = 0;
+    if (fd >= 0 && ::flock(fd, bump ? LOCK_EX : LOCK_SH) == 0 &&
+        ::pread(fd, text, sizeof text - 1, 0) >= 0)
+        value = std::atol(text);
+    if (fd >= 0 && bump) {
+        const std::string next = std::to_string(++value);
+        if (::pwrite(fd, next.data(), next.size(), 0) < 0) value = -2;
+    }
+    if (fd >= 0) ::close(fd);
+    return value;
+}
+
 int Exchange(const Card& card, std::size_t key, long* io, bool write) {
     if (card.Unplugged()) return -ENODEV;
     const int fd = ::openat(card.state, card.elements[key].name.c_str(), O_RDWR | O_CLOEXEC);
@@ -65,6 +84,7 @@ int Exchange(const Card& card, std::size_t key, long* io, bool write) {
         done = ::pwrite(fd, out.data(), out.size(), 0) == static_cast<ssize_t>(out.size()) &&
                ::ftruncate(fd, static_cast<off_t>(out.size())) == 0;
     if (fd >= 0) ::close(fd);  // and with it the lock
+    if (done && write) Generation(card, true);
     return done ? 0 : -EIO;
 }
 
@@ -96,13 +116,18 @@ int WriteInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
     return Exchange(card, key, value, true);
 }
 
-// Another process may have changed any value: every control is reported
-// changed once per round of events, so the client reads them all afresh.
+// After a write by any process since the last round of events, every control is reported
+// changed in the next round, so the client reads them all afresh.
 int ReadEvent(snd_ctl_ext_t* ext, snd_ctl_elem_id_t* id, unsigned* mask) {
     Card& card = CardOf(ext);
     if (card.Unplugged()) return -ENODEV;
-    if (!ext->subscribed || card.nextEvent == card.elements.size())
-        return card.nextEvent = 0, -EAGAIN;
+    if (!ext->subscribed) return -EAGAIN;
+    if (card.nextEvent == 0) {
+        const long generation = Generation(card, false);
+        if (generation == card.seenGeneration) return -EAGAIN;
+        card.seenGeneration = generation;
+    }
+    if (card.nextEvent == card.elements.size()) return card.nextEvent = 0, -EAGAIN;
     NameId(id, card.elements[card.nextEvent++]);
     *mask = SND_CTL_EVENT_MASK_VALUE;
     return 1;
@@ -134,6 +159,7 @@ int Configure(snd_config_t* conf, Card& card) {
     card.state = ::open(text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const std::string prefix(text, std::string_view(text).rfind("state"));
     card.unplug = prefix + "unplugged", card.hung = prefix + "hung";
+    card.generation = prefix + "generation";
     if (FILE* opens = std::fopen((prefix + "opens").c_str(), "a"))
         std::fprintf(opens, "%ld\n", static_cast<long>(::syscall(SYS_gettid))), std::fclose(opens);
     snd_config_iterator_t i, next;
