@@ -209,5 +209,22 @@ restart)
   poll 10 heard || fail "the ding after the second restart did not reach the new server"
   close_main 10000
   ;;
+late)
+  # Frozen while the program starts, as a server still starting at login:
+  # once it answers, master goes to its sink, never to the card's own Master.
+  # The slider starts where the level read at start put it, the card's Master
+  # (position 8); Right gives 9 = 54000 = raw 54000.82 -> 54001.
+  server_signal STOP
+  start
+  wait_main
+  server_signal CONT
+  # Until it answers, the program cannot know the device is a server.
+  poll 10 grep -q 'device default answers again' "$dir/program.log" || fail "no word of the server"
+  card_before=$(levels sysdefault)
+  xdotool key Right
+  poll 10 is sink 54001,54001 || fail "after a late start the sink holds $(volume sink), expected 54001,54001"
+  [ "$(levels sysdefault)" = "$card_before" ] || fail "master moved the card"
+  close_main 10000
+  ;;
 *) die "unknown case $2" ;;
 esac
