@@ -30,15 +30,8 @@ poll() {
 }
 ended() { ! kill -0 "$pid" 2>/dev/null; }
 
-# card [write-config options] [-- ELEMENT...]: the virtual card for this and
-# every later process.
-card() {
-  local options=()
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1") && shift; done
-  [ $# -eq 0 ] || shift
-  export ALSA_CONFIG_PATH
-  ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "${options[@]}" "$dir/card" "$@")
-}
+# card [write-config options]: the virtual card for this and every later process.
+card() { export ALSA_CONFIG_PATH; ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "$@" "$dir/card"); }
 
 # start [FOLDER [PROGRAM]]: the program in the background as $pid.
 start() {

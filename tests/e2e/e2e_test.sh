@@ -83,8 +83,10 @@ mute)
   # What another program set since start stays: Master muted, the Mic's
   # capture switch off and its capture volume at 50 (of 40 at start); a move
   # changes its own volume only.
-  card -- "Master Playback Volume:2:0:87:60" "Master Playback Switch:2:switch" \
-    "Mic Playback Volume:1:0:31:8" "Mic Capture Volume:1:0:63:40" "Mic Capture Switch:1:switch"
+  export ALSA_CONFIG_PATH
+  ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "$dir/card" "Master Playback Volume:2:0:87:60" \
+    "Master Playback Switch:2:switch" "Mic Playback Volume:1:0:31:8" \
+    "Mic Capture Volume:1:0:63:40" "Mic Capture Switch:1:switch")
   start
   wait_main
   amixer -q -D default cset name='Master Playback Switch' off

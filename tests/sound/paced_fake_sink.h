@@ -87,8 +87,7 @@ public:
         Mark(&SinkSession::drained);
         return 0;
     }
-    std::chrono::microseconds Latency() const override { return kLatency; }
-    static constexpr std::chrono::milliseconds kLatency{50};
+    std::chrono::microseconds Latency() const override { return std::chrono::milliseconds(50); }
     void Drop() override { Mark(&SinkSession::dropped); }
     void Close() override { Mark(&SinkSession::closed); }
 
