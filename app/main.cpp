@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(PegelwerkIcon())));
 
+    // Opens the mixer devices on their own threads while the window is built;
+    // Form_Load's mixerOpen takes them over. Made before the toolkit, it would
+    // slow the toolkit's own start more than it saves.
     AlsaMixerService mixer;
     AlsaSoundService sound;
     Root root(mixer, sound);
