@@ -27,8 +27,7 @@ pulseaudio)
     'set-default-sink e2e_sink' 'set-default-source e2e_source' >"$private/daemon.pa"
   ;;
 pipewire)
-  command -v pipewire wireplumber dbus-daemon >/dev/null ||
-    skip "pipewire, wireplumber or dbus-daemon is not installed"
+  command -v pipewire wireplumber dbus-daemon >/dev/null || skip "pipewire, wireplumber or dbus-daemon is missing"
   # PipeWire needs its ALSA plugin, which must never be installed beside
   # PulseAudio, and its PulseAudio front end, which may not be installable: both
   # are taken from their packages, at the installed PipeWire's version, and
@@ -48,11 +47,13 @@ pipewire)
   exec 9>&-
   alsa_plugins=$(dirname "$(compgen -G "$root/tree/usr/lib/*/alsa-lib/libasound_module_ctl_pipewire.so")")
   pulse_conf=$root/tree/usr/share/pipewire/pipewire-pulse.conf
-  # The session manager leaves the machine's devices alone.
-  mkdir -p "$private/config/wireplumber/main.lua.d" "$private/config/wireplumber/bluetooth.lua.d"
-  printf '%s_monitor.enabled = false\n' alsa v4l2 libcamera \
-    >"$private/config/wireplumber/main.lua.d/51-no-devices.lua"
-  echo 'bluez_monitor.enabled = false' >"$private/config/wireplumber/bluetooth.lua.d/51-no-devices.lua"
+  # The session manager leaves the machine's devices alone (0.4 reads Lua, 0.5 profiles).
+  wp=$private/config/wireplumber
+  mkdir -p "$wp/main.lua.d" "$wp/bluetooth.lua.d" "$wp/wireplumber.conf.d"
+  printf '%s_monitor.enabled = false\n' alsa v4l2 libcamera >"$wp/main.lua.d/51-no-devices.lua"
+  echo 'bluez_monitor.enabled = false' >"$wp/bluetooth.lua.d/51-no-devices.lua"
+  echo 'wireplumber.profiles = { main = { monitor.alsa = disabled, monitor.bluez = disabled,
+    monitor.v4l2 = disabled, monitor.libcamera = disabled } }' >"$wp/wireplumber.conf.d/51-no-devices.conf"
   dbus-daemon --session --address="unix:path=$private/bus" --nofork --nopidfile \
     >"$dir/dbus.log" 2>&1 &
   pids+=("$!")
