@@ -246,8 +246,9 @@ bool AlsaSoundService::Shared::Play(const Request& request) {
 }
 
 // Waits until the output has played what it was given, but no longer than
-// that takes plus the output's latency: an output that never finishes (a
-// sound server that stopped) costs the end of one sound, never the worker.
+// that takes plus the output's latency and some slack: an output that never
+// finishes (a sound server that stopped) costs the end of one sound, never the
+// worker.
 bool AlsaSoundService::Shared::HeardOut(PcmSink& sink, unsigned rate) const {
     long unheard = sink.Unheard();
     const auto deadline = Clock::now() + Seconds(static_cast<double>(unheard) / rate) +

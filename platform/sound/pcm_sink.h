@@ -23,8 +23,9 @@ public:
     virtual void Wait(std::chrono::milliseconds timeout) = 0;
     // Lets what was written play (starting the output if it still waits for a
     // full buffer) and returns how many of its frames are still to be heard,
-    // or -1 when that cannot be known (the output broke). Never waits: an
-    // output may take its time or never finish, and the caller bounds that.
+    // or -1 when that cannot be known (the output broke). Does not wait for
+    // the sound: an output may take its time or never finish, and the caller
+    // bounds that.
     virtual long Unheard() = 0;
     // How long the output holds frames before they are heard.
     virtual std::chrono::microseconds Latency() const = 0;
