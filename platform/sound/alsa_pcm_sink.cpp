@@ -61,17 +61,17 @@ void AlsaPcmSink::Wait(std::chrono::milliseconds timeout) {
 long AlsaPcmSink::Unheard() {
     if (pcm_ == nullptr) return -1;
     switch (snd_pcm_state(pcm_)) {
-    case SND_PCM_STATE_PREPARED:
-        // A sound shorter than the buffer has not started: it would start on
-        // the full buffer or the drain, neither of which comes.
-        if (snd_pcm_start(pcm_) < 0) return -1;
-        break;
-    case SND_PCM_STATE_RUNNING:
-        break;
-    case SND_PCM_STATE_XRUN:
-        return 0;  // ran dry: all was played
-    default:
-        return -1;
+        case SND_PCM_STATE_PREPARED:
+            // A sound shorter than the buffer has not started: it would start on
+            // the full buffer or the drain, neither of which comes.
+            if (snd_pcm_start(pcm_) < 0) return -1;
+            break;
+        case SND_PCM_STATE_RUNNING:
+            break;
+        case SND_PCM_STATE_XRUN:
+            return 0;  // ran dry: all was played
+        default:
+            return -1;
     }
     // With the pointer brought up to date: PipeWire's plugin reports a delay
     // that wraps around once the output ran dry, until it notices the underrun.

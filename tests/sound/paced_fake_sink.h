@@ -25,9 +25,9 @@ struct SinkSession {
 // What the sinks of one service were given (a session begins as Open is entered).
 class SinkLog {
 public:
-    bool paced = true;               // false: frames are taken at once
-    std::atomic<bool> hang{false};   // Open does not return while set
-    std::atomic<bool> stall{false};  // the sinks take no frames while set
+    bool paced = true;                // false: frames are taken at once
+    std::atomic<bool> hang{false};    // Open does not return while set
+    std::atomic<bool> stall{false};   // the sinks take no frames while set
     std::atomic<bool> frozen{false};  // what was taken is never heard while set
     std::atomic<bool> refuse{false};  // Open fails, logged as the ALSA sink logs it
 
