@@ -171,6 +171,7 @@ restart)
   xdotool key Right
   sink_reaches 24000,24000 "master reached the first server"
   poll 5 eval '[ -z "$(pactl list short sink-inputs)" ]' || fail "the ding did not end"
+  ! grep -q 'stopped playing' "$dir/program.log" || fail "the end of the ding was dropped"
   # Killed and restarted on the same socket: the next move (5) and its ding reach it.
   restart_server
   xdotool key Right
