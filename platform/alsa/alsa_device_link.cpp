@@ -77,6 +77,7 @@ struct AlsaDeviceLink::Shared {
 void AlsaDeviceLink::Shared::Loop() {
     std::unique_ptr<AlsaMixerDevice> device;
     bool givenUp = false;
+    bool asked = false;  // the last thing done was answering a question
     auto nextOpen = Clock::now();
     std::unique_lock lock(mutex);
     auto call = [&](auto&& what) {  // a call to ALSA, made without the lock
@@ -130,6 +131,7 @@ void AlsaDeviceLink::Shared::Loop() {
                 });
                 ++finished;
                 done.notify_all();
+                asked = true;
             }
             if (device->Broken()) {
                 open = false;
@@ -140,10 +142,13 @@ void AlsaDeviceLink::Shared::Loop() {
                 message = Answering(true);
             }
         } else {
-            const unsigned long seen = handed;
-            lock.unlock();
-            SpinUntil([&] { return handed != seen; });
-            lock.lock();
+            if (asked) {  // another question may follow at once
+                const unsigned long seen = handed;
+                lock.unlock();
+                SpinUntil([&] { return handed != seen; });
+                lock.lock();
+                asked = false;
+            }
             wake.wait(lock, [&] { return quit || !pending.empty() || posted != finished; });
         }
         if (!message.empty() || refused < 0) {
