@@ -6,10 +6,14 @@
 #include <string>
 
 void LogFailureOnce(std::string_view kind, std::string_view message) {
-    static std::mutex mutex;
-    static std::set<std::string, std::less<>> logged;
-    std::lock_guard lock(mutex);
-    if (logged.count(kind) != 0) return;
-    logged.emplace(kind);
+    // Never destroyed: a sound worker left behind at exit may still log while
+    // static destructors run.
+    struct Logged {
+        std::mutex mutex;
+        std::set<std::string, std::less<>> kinds;
+    };
+    static Logged& logged = *new Logged;
+    std::lock_guard lock(logged.mutex);
+    if (!logged.kinds.emplace(kind).second) return;
     std::fprintf(stderr, "pegelwerk: %.*s\n", static_cast<int>(message.size()), message.data());
 }

@@ -1,21 +1,15 @@
 #include "platform/sound/alsa_pcm_sink.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
 #include "platform/failure_log.h"
 
 namespace {
-// Short enough that draining or dropping at exit is quick, long enough for
-// sound servers not to starve.
+// Short enough that dropping at exit is quick, long enough for sound servers
+// not to starve.
 constexpr unsigned kLatencyMicroseconds = 150000;
-// The device is opened non-blocking and waited on in slices this long, so a
-// stop is seen quickly even where the device wakes its waiters rarely (sound
-// servers' ALSA plugins wake them only on their timing updates).
-constexpr int kWaitSliceMilliseconds = 20;
-// What is left to drain is one buffer at most; a device that never finishes it
-// is given up on after this long.
-constexpr int kLongestDrainMilliseconds = 2000;
 }  // namespace
 
 AlsaPcmSink::AlsaPcmSink(std::string device) : device_(std::move(device)) {}
@@ -61,18 +55,36 @@ void AlsaPcmSink::Wait(std::chrono::milliseconds timeout) {
     if (pcm_ != nullptr) snd_pcm_wait(pcm_, static_cast<int>(timeout.count()));
 }
 
-void AlsaPcmSink::Drain() {
-    if (pcm_ == nullptr) return;
-    // Non-blocking, the drain only starts here; the sound is heard out below.
-    if (snd_pcm_drain(pcm_) != -EAGAIN) return;
-    for (int waited = 0; snd_pcm_state(pcm_) == SND_PCM_STATE_DRAINING;
-         waited += kWaitSliceMilliseconds) {
-        if (StopRequested() || waited > kLongestDrainMilliseconds) {
-            snd_pcm_drop(pcm_);
-            return;
-        }
-        snd_pcm_wait(pcm_, kWaitSliceMilliseconds);
+// No snd_pcm_drain: sound servers' plugins wait in it for the server without a
+// timeout, whatever the open mode, so a server that stops answering would keep
+// the worker for good. The delay is read from what the plugin already knows.
+long AlsaPcmSink::Unheard() {
+    if (pcm_ == nullptr) return -1;
+    switch (snd_pcm_state(pcm_)) {
+        case SND_PCM_STATE_PREPARED:
+            // A sound shorter than the buffer has not started: it would start on
+            // the full buffer or the drain, neither of which comes.
+            if (snd_pcm_start(pcm_) < 0) return -1;
+            break;
+        case SND_PCM_STATE_RUNNING:
+            break;
+        case SND_PCM_STATE_XRUN:
+            return 0;  // ran dry: all was played
+        default:
+            return -1;
     }
+    // With the pointer brought up to date: PipeWire's plugin reports a delay
+    // that wraps around once the output ran dry, until it notices the underrun.
+    snd_pcm_sframes_t avail = 0;
+    snd_pcm_sframes_t delay = 0;
+    const int error = snd_pcm_avail_delay(pcm_, &avail, &delay);
+    if (error == -EPIPE) return 0;
+    if (error < 0) return -1;
+    return std::max<long>(0, delay);
+}
+
+std::chrono::microseconds AlsaPcmSink::Latency() const {
+    return std::chrono::microseconds(kLatencyMicroseconds);
 }
 
 void AlsaPcmSink::Drop() {

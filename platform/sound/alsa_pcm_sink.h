@@ -19,16 +19,14 @@ public:
     bool Open(unsigned rate, unsigned channels) override;
     long Write(const std::int16_t* samples, std::size_t frames) override;
     void Wait(std::chrono::milliseconds timeout) override;
-    void Drain() override;
+    long Unheard() override;
+    std::chrono::microseconds Latency() const override;
     void Drop() override;
     void Close() override;
-    void WatchForStop(const std::atomic<bool>* stop) override { stop_ = stop; }
 
 private:
-    bool StopRequested() const { return stop_ != nullptr && stop_->load(); }
     void LogFailure(const char* kind, const char* what, int error) const;
 
     std::string device_;
     snd_pcm_t* pcm_ = nullptr;
-    const std::atomic<bool>* stop_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/failure_log.h"
@@ -26,6 +27,9 @@ constexpr std::size_t kChunkFrames = 1024;
 constexpr auto kWorkerEndDeadline = std::chrono::milliseconds(300);
 // How long a full output is waited on before it is offered frames again.
 constexpr auto kWaitSlice = std::chrono::milliseconds(20);
+// Beyond the output's own latency, for a sound server waking its device and
+// for a loaded machine, when the end of a sound is waited for.
+constexpr auto kPlayOutSlack = std::chrono::milliseconds(250);
 
 struct Outcome {
     bool done = false;
@@ -69,6 +73,7 @@ struct AlsaSoundService::Shared {
 
     void Run();
     bool Play(const Request& request);
+    bool HeardOut(PcmSink& sink, unsigned rate) const;
     std::optional<OpenedSound> Find(const Request& request) const;
     void DiscardPending();
 
@@ -201,7 +206,6 @@ bool AlsaSoundService::Shared::Play(const Request& request) {
     const unsigned channels = sound->source->Channels();
     std::unique_ptr<PcmSink> sink = setup.makeSink ? setup.makeSink() : nullptr;
     if (!sink) return false;
-    sink->WatchForStop(&cancel);
     if (!sink->Open(rate, channels)) return false;
 
     const auto longest = static_cast<std::size_t>(std::max(0.0, setup.longestSoundSeconds) * rate);
@@ -236,11 +240,28 @@ bool AlsaSoundService::Shared::Play(const Request& request) {
         if (failed || played >= limit) break;
         sound->frames = sound->source->Read(sound->chunk.data(), kChunkFrames);
     }
-    if (failed || cancel) {
-        sink->Drop();
-    } else {
-        sink->Drain();
-    }
+    if (failed || cancel || !HeardOut(*sink, rate)) sink->Drop();
     sink->Close();
     return played > 0;
+}
+
+// Waits until the output has played what it was given, but no longer than
+// that takes plus the output's latency and some slack: an output that never
+// finishes (a sound server that stopped) costs the end of one sound, never the
+// worker.
+bool AlsaSoundService::Shared::HeardOut(PcmSink& sink, unsigned rate) const {
+    long unheard = sink.Unheard();
+    const auto deadline = Clock::now() + Seconds(static_cast<double>(unheard) / rate) +
+                          sink.Latency() + kPlayOutSlack;
+    while (unheard > 0 && !cancel) {
+        if (Clock::now() >= deadline) {
+            LogFailureOnce("sound-play-out",
+                           "playing on the sound device: it stopped playing; "
+                           "the end of the sound was dropped");
+            return false;
+        }
+        std::this_thread::sleep_for(kWaitSlice);
+        unheard = sink.Unheard();
+    }
+    return unheard == 0;
 }

@@ -2,7 +2,6 @@
 // The sound service's worker thread is its only user.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -22,14 +21,17 @@ public:
     virtual long Write(const std::int16_t* samples, std::size_t frames) = 0;
     // Waits until the output can take frames again, `timeout` at most.
     virtual void Wait(std::chrono::milliseconds timeout) = 0;
-    // Waits, a bounded time, until what was written has been heard.
-    virtual void Drain() = 0;
+    // Lets what was written play (starting the output if it still waits for a
+    // full buffer) and returns how many of its frames are still to be heard,
+    // or -1 when that cannot be known (the output broke). Does not wait for
+    // the sound: an output may take its time or never finish, and the caller
+    // bounds that.
+    virtual long Unheard() = 0;
+    // How long the output holds frames before they are heard.
+    virtual std::chrono::microseconds Latency() const = 0;
     // Throws away what is still queued (used when playback is cut short).
     virtual void Drop() = 0;
     virtual void Close() = 0;
-    // A flag another thread raises to cut the sound short: an output that can
-    // block (in Drain) looks at it while it waits.
-    virtual void WatchForStop(const std::atomic<bool>* /*stop*/) {}
 };
 
 using PcmSinkFactory = std::function<std::unique_ptr<PcmSink>()>;

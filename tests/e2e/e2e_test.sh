@@ -2,143 +2,8 @@
 # The built program driven from outside, one case per run: e2e_test.sh CASE,
 # under xvfb-run on a 1024 x 768 screen. The environment names the program and
 # its helpers (E2E_PROGRAM, E2E_WRITE_CONFIG, E2E_CLOSE_WINDOW, E2E_DING).
-set -Eeuo pipefail
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 case=$1
-dir="$E2E_WORK/$case"
-rm -rf "$dir" && mkdir -p -m 700 "$dir/run" "$dir/card"
-cd "$dir"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_RUNTIME_DIR="$dir/run"
-fails=0
-pids=()
-fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
-die() { fail "$*"; exit 1; }
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null && wait "$p" 2>/dev/null || true; done
-  rm -rf "${private:-}"
-  [ "$fails" -eq 0 ] || exit 1
-}
-trap cleanup EXIT
-
-# poll SECONDS COMMAND...: COMMAND every 50 ms until it succeeds or time is up.
-poll() {
-  local end=$((${EPOCHREALTIME/./} + $1 * 1000000))
-  shift
-  until "$@"; do
-    [ "${EPOCHREALTIME/./}" -lt "$end" ] || return 1
-    sleep 0.05
-  done
-}
-ended() { ! kill -0 "$pid" 2>/dev/null; }
-
-# card [write-config options]: the virtual card for this and every later process.
-card() { export ALSA_CONFIG_PATH; ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "$@" "$dir/card"); }
-
-# start [FOLDER [PROGRAM]]: the program in the background as $pid.
-start() {
-  (cd "${1:-$dir/run}" && exec "${2:-$E2E_PROGRAM}") >"$dir/program.log" 2>&1 &
-  pid=$! && pids+=("$pid")
-}
-
-# The program's viewable windows titled Pegelwerk, and whether one is a dialog.
-windows() { xdotool search --onlyvisible --pid "$pid" --name '^Pegelwerk$' 2>/dev/null || true; }
-is_dialog() { xprop -id "$1" _NET_WM_WINDOW_TYPE | grep -q DIALOG; }
-main_window() {
-  local w
-  for w in $(windows); do is_dialog "$w" || { win=$w; return 0; }; done
-  return 1
-}
-
-# wait_main: the main window as $win, focused.
-wait_main() {
-  poll 30 main_window || die "no main window; program log: $(cat "$dir/program.log")"
-  poll 5 xdotool windowfocus --sync "$win" 2>/dev/null || die "cannot focus the main window"
-}
-
-# close_main LIMIT_MS: the close message to the main window; the program must
-# end within LIMIT_MS with status 0 and no sanitizer report.
-close_main() {
-  local t0 status=0
-  t0=$(date +%s%N)
-  "$E2E_CLOSE_WINDOW" "$win"
-  poll 10 ended || die "the program did not end after its window was closed"
-  closed_ms=$((($(date +%s%N) - t0) / 1000000))
-  wait "$pid" || status=$?
-  echo "closed after $closed_ms ms with status $status"
-  [ "$status" -eq 0 ] || fail "exit status $status"
-  [ "$closed_ms" -le "$1" ] || fail "the program took $closed_ms ms to end (at most $1)"
-  ! grep -qE 'Sanitizer|runtime error' "$dir/program.log" ||
-    fail "sanitizer report: $(cat "$dir/program.log")"
-}
-
-# Where the exit time counts, leaks are left to the other cases: the check
-# alone takes a second or more at exit, and stopping every thread for it
-# interrupts the sound worker inside ALSA's file PCM, which then asserts.
-no_leak_check() { export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"; }
-# fixed_window: $win (its properties in $props) is titled Pegelwerk, has the
-# size hints min = max = 479 x 270, and offers close but neither minimise nor
-# maximise.
-fixed_window() {
-  local bound flags functions decorations
-  props=$(xprop -id "$win")
-  grep -qx 'WM_NAME(STRING) = "Pegelwerk"' <<<"$props" || fail "title: $(grep WM_NAME <<<"$props")"
-  for bound in minimum maximum; do
-    grep -q "program specified $bound size: 479 by 270" <<<"$props" ||
-      fail "no $bound size hint of 479 by 270: $(grep -o "specified $bound.*" <<<"$props")"
-  done
-  # Functions and decorations given (flags 3), neither as "all but" (bit 1),
-  # without minimise (function 8, button 32) or maximise (16, 64), close (32) kept.
-  read -r flags functions decorations _ < <(xprop -id "$win" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')
-  ((flags == 3 && (functions & 25) == 0 && (functions & 32) && (decorations & 97) == 0)) ||
-    fail "_MOTIF_WM_HINTS $flags $functions $decorations offer minimise or maximise"
-}
-
-# plain_close: how long the program takes to end when nothing plays (base_ms),
-# the measure for the cases below, since a loaded machine slows every exit.
-plain_close() { start && wait_main && close_main 10000 && base_ms=$closed_ms; }
-
-# levels DEVICE: "name=values" for every control of an ALSA control device.
-levels() {
-  amixer -D "$1" contents |
-    awk -F"'" '/^numid=/ {n = $2} /: values=/ {sub(/.*: values=/, ""); print n "=" $0}'
-}
-
-# keys_reach DEVICE CHANGE...: Right on the focused slider, then Tab to the
-# next, once per CHANGE; after each Right exactly one control of DEVICE
-# differs from before it and reads CHANGE ("name=values").
-keys_reach() {
-  local device=$1 before now change
-  shift
-  before=$(levels "$device")
-  for change in "$@"; do
-    xdotool key Right
-    poll 20 differs "$device" "$before" || true
-    now=$(levels "$device")
-    comm -13 <(sort <<<"$before") <(sort <<<"$now") >"$dir/changed"
-    [ "$(cat "$dir/changed")" = "$change" ] ||
-      fail "expected only $change, changed: $(tr '\n' ' ' <"$dir/changed")"
-    before=$now
-    xdotool key Tab
-  done
-}
-differs() { [ "$(levels "$1")" != "$2" ]; }
-
-# The full card, one Right on each slider: master 60/87 stands at position 8
-# (45197 / 6000 = 7.53) and goes to 9 = 54000 = raw 71.69 -> 72; Mic 8/31 at 3
-# (16912) to 4 = 24000 = 11.35 -> 11; Line 12/31 at 4 (25368) to 5 = 30000 =
-# 14.19 -> 14; CD 20/31 at 7 (42281) to 8 = 48000 = 22.71 -> 23; Synth 24/31
-# at 8 (50737) to 9 = 54000 = 25.54 -> 26; PCM 200/255 at 9 (51400) to 10 =
-# 60000 = 233.46 -> 233.
-full_card_moves=("Master Playback Volume=72,72" "Mic Playback Volume=11"
-  "Line Playback Volume=14,14" "CD Playback Volume=23,23"
-  "Synth Playback Volume=26,26" "PCM Playback Volume=233,233")
-
-# same_sound CAPTURE WAV: the captured samples are those of WAV.
-same_sound() {
-  [ -s "$1" ] && cmp -s <(sox "$1" -t raw - 2>/dev/null) <(sox "$2" -t raw -)
-}
+source "$(dirname "$0")/e2e_lib.sh"
 
 case $case in
 window)
@@ -214,6 +79,23 @@ ding)
     fail "captured $(soxi "$dir/card/capture.wav" 2>&1), not the ding: $(soxi "$E2E_DING")"
   close_main 10000
   ;;
+mute)
+  # What another program set since start stays: Master muted, the Mic's
+  # capture switch off and its capture volume at 50 (of 40 at start); a move
+  # changes its own volume only.
+  export ALSA_CONFIG_PATH
+  ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "$dir/card" "Master Playback Volume:2:0:87:60" \
+    "Master Playback Switch:2:switch" "Mic Playback Volume:1:0:31:8" \
+    "Mic Capture Volume:1:0:63:40" "Mic Capture Switch:1:switch")
+  start
+  wait_main
+  amixer -q -D default cset name='Master Playback Switch' off
+  amixer -q -D default cset name='Mic Capture Switch' off
+  amixer -q -D default cset name='Mic Capture Volume' 50
+  keys_reach default "${full_card_moves[@]:0:2}"
+  levels default | grep -qx 'Master Playback Switch=off,off' || fail "master was unmuted"
+  close_main 10000
+  ;;
 close_playing)
   # A reader that takes 16-bit mono 44.1 kHz at the pace of a real device,
   # and a tone of 5 s as the ding: the close comes while it plays.
@@ -241,49 +123,6 @@ hung)
   keys_reach default "${full_card_moves[@]}"
   close_main $((base_ms + 1000))
   echo "exit time with the sound device hung: $closed_ms ms, with nothing played: $base_ms ms"
-  ;;
-pulseaudio)
-  command -v pulseaudio >/dev/null || { echo "SKIP: pulseaudio is not installed"; exit 77; }
-  # Everything of the daemon and its clients in a private folder, never in $HOME.
-  private=$(mktemp -d /tmp/pegelwerk-pulse.XXXXXX)
-  export HOME="$private" XDG_CONFIG_HOME="$private/config" XDG_RUNTIME_DIR="$private"
-  export PULSE_RUNTIME_PATH="$private/pulse" PULSE_STATE_PATH="$private/state"
-  export PULSE_COOKIE="$private/cookie" PULSE_SERVER="unix:$private/native"
-  printf '%s\n' "load-module module-native-protocol-unix socket=$private/native" \
-    'load-module module-null-sink sink_name=e2e_sink' \
-    'load-module module-null-source source_name=e2e_source' \
-    'set-default-sink e2e_sink' 'set-default-source e2e_source' >"$private/daemon.pa"
-  pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
-    --use-pid-file=no --disable-shm >"$dir/pulseaudio.log" 2>&1 &
-  daemon=$! && pids+=("$daemon")
-  poll 20 pactl info >/dev/null 2>&1 ||
-    { echo "SKIP: pulseaudio did not start: $(tail -n 3 "$dir/pulseaudio.log")"; exit 77; }
-  # On 0..65536: 20000 is level 20000, position 3, Right gives 4 = 24000 =
-  # raw 24000.37 -> 24000; 8000 is position 1, Right gives 2 = 12000.18 -> 12000.
-  pactl set-sink-volume @DEFAULT_SINK@ 20000
-  pactl set-source-volume @DEFAULT_SOURCE@ 8000
-  card --server pulse
-  plain_close
-  start
-  wait_main
-  volume() { pactl "get-$1-volume" "@DEFAULT_${1^^}@" | grep -o ': [0-9]* /' | tr -dc '0-9\n' | paste -sd,; }
-  is() { [ "$(volume "$1")" = "$2" ]; }
-  card_before=$(levels sysdefault)
-  xdotool key Right
-  poll 5 is sink 24000,24000 || fail "sink volume $(volume sink), expected 24000,24000"
-  xdotool key Tab Right
-  poll 5 is source 12000,12000 || fail "source volume $(volume source), expected 12000,12000"
-  [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
-  xdotool key Tab
-  keys_reach sysdefault "${full_card_moves[@]:2}"
-  # A server that stops answering costs only its own lines: master's write is
-  # given up, the card's Line (5 -> 6 = 36000 = raw 17.03) is still set, and
-  # the close stays prompt.
-  kill -STOP "$daemon"
-  xdotool key Right Tab Tab
-  keys_reach sysdefault "Line Playback Volume=17,17"
-  close_main $((base_ms + 1000))
-  echo "exit time with the sound server stopped: $closed_ms ms, with it answering: $base_ms ms"
   ;;
 package)
   # The packager's build (the package preset: no tests, prefix /usr); kept between runs.

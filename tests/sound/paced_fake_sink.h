@@ -1,6 +1,6 @@
 // A PcmSink for tests and benchmarks: takes as long as a device would to play
-// what is written, records each sound it was given, and can hang in Open or
-// stop taking frames, as a stuck sound server does.
+// what is written, records each sound it was given, and can hang in Open, stop
+// taking frames or never play out what it took, as a stuck sound server does.
 #pragma once
 
 #include <condition_variable>
@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/failure_log.h"
 #include "platform/sound/pcm_sink.h"
 
 namespace testing_support {
@@ -15,7 +16,8 @@ namespace testing_support {
 struct SinkSession {
     unsigned rate = 0;
     std::size_t frames = 0;
-    bool drained = false;
+    bool drained = false;  // told the service that all it took was heard
+    bool refused = false;  // Open failed
     bool dropped = false;
     bool closed = false;
 };
@@ -23,9 +25,11 @@ struct SinkSession {
 // What the sinks of one service were given (a session begins as Open is entered).
 class SinkLog {
 public:
-    bool paced = true;               // false: frames are taken at once
-    std::atomic<bool> hang{false};   // Open does not return while set
-    std::atomic<bool> stall{false};  // the sinks take no frames while set
+    bool paced = true;                // false: frames are taken at once
+    std::atomic<bool> hang{false};    // Open does not return while set
+    std::atomic<bool> stall{false};   // the sinks take no frames while set
+    std::atomic<bool> frozen{false};  // what was taken is never heard while set
+    std::atomic<bool> refuse{false};  // Open fails, logged as the ALSA sink logs it
 
     // Returns `change(sessions)`, made under the lock; wakes the waiters.
     template <class F>
@@ -60,6 +64,11 @@ public:
             return s.size() - 1;
         });
         while (log_->hang) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (log_->refuse) {
+            LogFailureOnce("sound-open", "opening the sound device: refused");
+            Mark(&SinkSession::refused);
+            return false;
+        }
         rate_ = rate;
         clock_ = std::chrono::steady_clock::now();
         return true;
@@ -73,7 +82,12 @@ public:
         return static_cast<long>(frames);
     }
     void Wait(std::chrono::milliseconds timeout) override { std::this_thread::sleep_for(timeout); }
-    void Drain() override { Mark(&SinkSession::drained); }
+    long Unheard() override {
+        if (log_->frozen) return 1;
+        Mark(&SinkSession::drained);
+        return 0;
+    }
+    std::chrono::microseconds Latency() const override { return std::chrono::milliseconds(50); }
     void Drop() override { Mark(&SinkSession::dropped); }
     void Close() override { Mark(&SinkSession::closed); }
 

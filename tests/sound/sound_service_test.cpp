@@ -3,10 +3,12 @@
 #include <sndfile.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <tuple>
 
+#include "platform/failure_log.h"
 #include "platform/sound/alsa_pcm_sink.h"
 #include "platform/sound/alsa_sound_service.h"
 #include "tests/sound/paced_fake_sink.h"
@@ -79,19 +81,61 @@ TEST_F(SoundServiceTest, AStuckDeviceCostsOnlyItsSound) {
     EXPECT_FALSE(service->sndPlaySoundA("ding.wav", SND_SYNC));
     EXPECT_TRUE(log_->Sessions()[0].dropped && log_->Sessions()[0].closed);
     log_->stall = false;
+
+    // The output takes the sound but never plays it out, as a sound server
+    // that stopped after the last write: 1010 frames at 8000 Hz are 126 ms;
+    // with the fake's 50 ms latency and a quarter second's slack the worker
+    // is free again well before 1 s.
+    log_->frozen = true;
+    auto start = Clock::now();
     EXPECT_TRUE(service->sndPlaySoundA("ding.wav", SND_SYNC));
-    EXPECT_EQ(log_->Sessions()[1].frames, 1010u);
+    EXPECT_LT(Clock::now() - start, 1s);
+    log_->frozen = false;
+    const auto frozen = log_->Sessions()[1];
+    EXPECT_TRUE(frozen.frames == 1010 && frozen.dropped && frozen.closed && !frozen.drained);
+    EXPECT_TRUE(service->sndPlaySoundA("ding.wav", SND_SYNC));
+    const auto next = log_->Sessions()[2];
+    EXPECT_TRUE(next.frames == 1010 && next.drained && !next.dropped && next.closed);
 
     log_->hang = true;  // opening the device never returns
     ASSERT_TRUE(service->sndPlaySoundA("ding.wav", kFeedback));
-    ASSERT_TRUE(log_->WaitUntil([](const auto& s) { return s.size() == 3; }));
-    auto start = Clock::now();
+    ASSERT_TRUE(log_->WaitUntil([](const auto& s) { return s.size() == 4; }));
+    start = Clock::now();
     EXPECT_FALSE(service->sndPlaySoundA("ding.wav", kFeedback));
     EXPECT_LT(Clock::now() - start, 750ms);
     start = Clock::now();
     service.reset();
     EXPECT_LT(Clock::now() - start, 1s);
     log_->hang = false;  // the worker left behind ends on its own
+}
+
+// A worker left behind at exit that goes on once the static destructors have
+// run: what it touches then, the failure log among it, must still be there.
+testing_support::SinkLog* leftBehind = nullptr;
+fs::path leftBehindFolder;
+
+TEST_F(SoundServiceTest, AWorkerLeftBehindAtExitOutlivesTheStaticDestructors) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: nothing logged yet
+    const auto run = [this] {
+        leftBehind = log_.get();
+        leftBehindFolder = folder_;
+        // Registered before the failure log's first use, so run after whatever
+        // that use leaves to destroy.
+        std::atexit([] {
+            leftBehind->refuse = true;  // released, the worker logs a failed open
+            leftBehind->hang = false;
+            leftBehind->WaitUntil([](const auto& s) { return s[0].refused; });
+            fs::remove_all(leftBehindFolder);
+        });
+        LogFailureOnce("first", "the failure log in use");
+        auto service = std::make_unique<AlsaSoundService>(setup_);
+        log_->hang = true;
+        service->sndPlaySoundA("ding.wav", kFeedback);
+        log_->WaitUntil([](const auto& s) { return !s.empty(); });
+        service.reset();
+        std::exit(0);
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "opening the sound device: refused");
 }
 
 // The built-in tone is the only sound at 44100 Hz here: the files are at 8000.

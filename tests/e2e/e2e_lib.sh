@@ -1,0 +1,139 @@
+# Helpers of the end-to-end scripts, sourced with $case set: the scratch folder
+# $dir, the program and its windows, the virtual card, the close, the checks.
+set -Eeuo pipefail
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
+dir="$E2E_WORK/$case"
+rm -rf "$dir" && mkdir -p -m 700 "$dir/run" "$dir/card"
+cd "$dir"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+export XDG_RUNTIME_DIR="$dir/run"
+fails=0
+pids=()
+fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
+die() { fail "$*"; exit 1; }
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null && wait "$p" 2>/dev/null || true; done
+  rm -rf "${private:-}"
+  [ "$fails" -eq 0 ] || exit 1
+}
+trap cleanup EXIT
+
+# poll SECONDS COMMAND...: COMMAND every 50 ms until it succeeds or time is up.
+poll() {
+  local end=$((${EPOCHREALTIME/./} + $1 * 1000000))
+  shift
+  until "$@"; do
+    [ "${EPOCHREALTIME/./}" -lt "$end" ] || return 1
+    sleep 0.05
+  done
+}
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+
+# card [write-config options]: the virtual card for this and every later process.
+card() { export ALSA_CONFIG_PATH; ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "$@" "$dir/card"); }
+
+# start [FOLDER [PROGRAM]]: the program in the background as $pid.
+start() {
+  (cd "${1:-$dir/run}" && exec "${2:-$E2E_PROGRAM}") >"$dir/program.log" 2>&1 &
+  pid=$! && pids+=("$pid")
+}
+
+# The program's viewable windows titled Pegelwerk, and whether one is a dialog.
+windows() { xdotool search --onlyvisible --pid "$pid" --name '^Pegelwerk$' 2>/dev/null || true; }
+is_dialog() { xprop -id "$1" _NET_WM_WINDOW_TYPE | grep -q DIALOG; }
+main_window() {
+  local w
+  for w in $(windows); do is_dialog "$w" || { win=$w; return 0; }; done
+  return 1
+}
+
+# wait_main: the main window as $win, focused.
+wait_main() {
+  poll 30 main_window || die "no main window; program log: $(cat "$dir/program.log")"
+  poll 5 xdotool windowfocus --sync "$win" 2>/dev/null || die "cannot focus the main window"
+}
+
+# close_main LIMIT_MS: the close message to the main window; the program must
+# end within LIMIT_MS with status 0 and no sanitizer report.
+close_main() {
+  local t0 status=0
+  t0=$(date +%s%N)
+  "$E2E_CLOSE_WINDOW" "$win"
+  poll 10 ended || die "the program did not end after its window was closed"
+  closed_ms=$((($(date +%s%N) - t0) / 1000000))
+  wait "$pid" || status=$?
+  echo "closed after $closed_ms ms with status $status"
+  [ "$status" -eq 0 ] || fail "exit status $status"
+  [ "$closed_ms" -le "$1" ] || fail "the program took $closed_ms ms to end (at most $1)"
+  ! grep -qE 'Sanitizer|runtime error' "$dir/program.log" ||
+    fail "sanitizer report: $(cat "$dir/program.log")"
+}
+
+# Where the exit time counts, leaks are left to the other cases: the check
+# alone takes a second or more at exit, and stopping every thread for it
+# interrupts the sound worker inside ALSA's file PCM, which then asserts.
+no_leak_check() { export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"; }
+# fixed_window: $win (its properties in $props) is titled Pegelwerk, has the
+# size hints min = max = 479 x 270, and offers close but neither minimise nor
+# maximise.
+fixed_window() {
+  local bound flags functions decorations
+  props=$(xprop -id "$win")
+  grep -qx 'WM_NAME(STRING) = "Pegelwerk"' <<<"$props" || fail "title: $(grep WM_NAME <<<"$props")"
+  for bound in minimum maximum; do
+    grep -q "program specified $bound size: 479 by 270" <<<"$props" ||
+      fail "no $bound size hint of 479 by 270: $(grep -o "specified $bound.*" <<<"$props")"
+  done
+  # Functions and decorations given (flags 3), neither as "all but" (bit 1),
+  # without minimise (function 8, button 32) or maximise (16, 64), close (32) kept.
+  read -r flags functions decorations _ < <(xprop -id "$win" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')
+  ((flags == 3 && (functions & 25) == 0 && (functions & 32) && (decorations & 97) == 0)) ||
+    fail "_MOTIF_WM_HINTS $flags $functions $decorations offer minimise or maximise"
+}
+
+# plain_close: how long the program takes to end when nothing plays (base_ms),
+# the measure for the cases below, since a loaded machine slows every exit.
+plain_close() { start && wait_main && close_main 10000 && base_ms=$closed_ms; }
+
+# levels DEVICE: "name=values" for every control of an ALSA control device.
+levels() {
+  amixer -D "$1" contents |
+    awk -F"'" '/^numid=/ {n = $2} /: values=/ {sub(/.*: values=/, ""); print n "=" $0}'
+}
+
+# keys_reach DEVICE CHANGE...: Right on the focused slider, then Tab to the
+# next, once per CHANGE; after each Right exactly one control of DEVICE
+# differs from before it and reads CHANGE ("name=values").
+keys_reach() {
+  local device=$1 before now change
+  shift
+  before=$(levels "$device")
+  for change in "$@"; do
+    xdotool key Right
+    poll 20 differs "$device" "$before" || true
+    now=$(levels "$device")
+    comm -13 <(sort <<<"$before") <(sort <<<"$now") >"$dir/changed"
+    [ "$(cat "$dir/changed")" = "$change" ] ||
+      fail "expected only $change, changed: $(tr '\n' ' ' <"$dir/changed")"
+    before=$now
+    xdotool key Tab
+  done
+}
+differs() { [ "$(levels "$1")" != "$2" ]; }
+
+# The full card, one Right on each slider: master 60/87 stands at position 8
+# (45197 / 6000 = 7.53) and goes to 9 = 54000 = raw 71.69 -> 72; Mic 8/31 at 3
+# (16912) to 4 = 24000 = 11.35 -> 11; Line 12/31 at 4 (25368) to 5 = 30000 =
+# 14.19 -> 14; CD 20/31 at 7 (42281) to 8 = 48000 = 22.71 -> 23; Synth 24/31
+# at 8 (50737) to 9 = 54000 = 25.54 -> 26; PCM 200/255 at 9 (51400) to 10 =
+# 60000 = 233.46 -> 233.
+full_card_moves=("Master Playback Volume=72,72" "Mic Playback Volume=11"
+  "Line Playback Volume=14,14" "CD Playback Volume=23,23"
+  "Synth Playback Volume=26,26" "PCM Playback Volume=233,233")
+
+# same_sound CAPTURE WAV: the captured samples are those of WAV.
+same_sound() {
+  [ -s "$1" ] && cmp -s <(sox "$1" -t raw - 2>/dev/null) <(sox "$2" -t raw -)
+}
+

@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# The built program on a private sound server, one case per run: server_test.sh
+# SERVER.CASE, SERVER pulseaudio or pipewire, under xvfb-run as e2e_test.sh.
+# Master and microphone are the server's sink and source, the other lines the
+# virtual card (sysdefault). Figures measured on the way are printed.
+case=$1
+server=${case%%.*}
+source "$(dirname "$0")/e2e_lib.sh"
+
+# Everything of the servers and their clients in a private folder, never in
+# $HOME; short, for the sockets' names.
+private=$(mktemp -d /tmp/pegelwerk-server.XXXXXX)
+mkdir -p -m 700 "$private/pulse" "$private/config" "$private/state"
+export HOME="$private" XDG_CONFIG_HOME="$private/config" XDG_RUNTIME_DIR="$private"
+export XDG_STATE_HOME="$private/state" PULSE_RUNTIME_PATH="$private/pulse"
+export PULSE_STATE_PATH="$private/state" PULSE_COOKIE="$private/cookie"
+export PULSE_SERVER="unix:$private/pulse/native"
+skip() { echo "SKIP: $*"; exit 77; }
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+
+case $server in
+pulseaudio)
+  command -v pulseaudio >/dev/null || skip "pulseaudio is not installed"
+  printf '%s\n' "load-module module-native-protocol-unix socket=$private/pulse/native" \
+    'load-module module-null-sink sink_name=e2e_sink' \
+    'load-module module-null-source source_name=e2e_source' \
+    'set-default-sink e2e_sink' 'set-default-source e2e_source' >"$private/daemon.pa"
+  ;;
+pipewire)
+  command -v pipewire wireplumber dbus-daemon >/dev/null || skip "pipewire, wireplumber or dbus-daemon is missing"
+  # PipeWire needs its ALSA plugin, which must never be installed beside
+  # PulseAudio, and its PulseAudio front end, which may not be installable: both
+  # are taken from their packages, at the installed PipeWire's version, and
+  # unpacked in the build tree once.
+  version=$(dpkg-query -W -f='${Version}' pipewire)
+  root="$E2E_WORK/pipewire-packages/$version"
+  exec 9>"$E2E_WORK/pipewire-packages.lock" && flock -w 300 9
+  if [ ! -d "$root/tree" ]; then
+    rm -rf "$root" && mkdir -p "$root/deb"
+    for p in pipewire-alsa pipewire-pulse; do
+      (cd "$root/deb" && apt-get download "$p=$version") >>"$dir/apt.log" 2>&1 ||
+        skip "cannot download $p $version: $(tail -n 1 "$dir/apt.log")"
+      dpkg-deb -x "$root"/deb/"$p"_*.deb "$root/tree.part"
+    done
+    mv "$root/tree.part" "$root/tree"
+  fi
+  exec 9>&-
+  alsa_plugins=$(dirname "$(compgen -G "$root/tree/usr/lib/*/alsa-lib/libasound_module_ctl_pipewire.so")")
+  pulse_conf=$root/tree/usr/share/pipewire/pipewire-pulse.conf
+  # The session manager leaves the machine's devices alone (0.4 reads Lua, 0.5 profiles).
+  wp=$private/config/wireplumber
+  mkdir -p "$wp/main.lua.d" "$wp/bluetooth.lua.d" "$wp/wireplumber.conf.d"
+  printf '%s_monitor.enabled = false\n' alsa v4l2 libcamera >"$wp/main.lua.d/51-no-devices.lua"
+  echo 'bluez_monitor.enabled = false' >"$wp/bluetooth.lua.d/51-no-devices.lua"
+  echo 'wireplumber.profiles = { main = { monitor.alsa = disabled, monitor.bluez = disabled,
+    monitor.v4l2 = disabled, monitor.libcamera = disabled } }' >"$wp/wireplumber.conf.d/51-no-devices.conf"
+  dbus-daemon --session --address="unix:path=$private/bus" --nofork --nopidfile \
+    >"$dir/dbus.log" 2>&1 &
+  pids+=("$!")
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$private/bus"
+  ;;
+*) die "unknown server $server" ;;
+esac
+
+server_starts=0
+# server_up: the server with a null sink and source as the defaults, as $daemons.
+server_up() {
+  local log="$dir/server.$((++server_starts)).log"
+  if [ "$server" = pulseaudio ]; then
+    pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
+      --use-pid-file=no --disable-shm >"$log" 2>&1 &
+    daemons=("$!")
+  else
+    rm -f "$private/pipewire-0" "$private/pipewire-0.lock"
+    pipewire >"$log" 2>&1 &
+    daemons=("$!")
+    poll 10 test -S "$private/pipewire-0" || return 1
+    wireplumber >>"$log" 2>&1 &
+    daemons+=("$!")
+    pipewire -c "$pulse_conf" >>"$log" 2>&1 &
+    daemons+=("$!")
+  fi
+  pids+=("${daemons[@]}")
+  poll 20 pactl info >/dev/null 2>&1 || return 1
+  if [ "$server" = pipewire ]; then
+    # A source as PipeWire's null sink with a source's class: its volume has
+    # two channels, as the PulseAudio null source's has.
+    pactl load-module module-null-sink sink_name=e2e_sink >/dev/null &&
+      pactl load-module module-null-sink sink_name=e2e_source \
+        'sink_properties=media.class=Audio/Source' >/dev/null || return 1
+    # Defaults are taken once the session manager knows the nodes.
+    poll 10 pactl set-default-sink e2e_sink 2>/dev/null &&
+      poll 10 pactl set-default-source e2e_source 2>/dev/null || return 1
+  fi
+}
+# restart_server: the server killed and started again, and a recording of what
+# its sink plays (the null sink's monitor hears exact zeros but for that).
+restart_server() {
+  local t0
+  server_signal KILL
+  wait "${daemons[@]}" 2>/dev/null || true
+  t0=$(now_ms)
+  server_up || die "$server did not start again: $(tail -n 3 "$dir/server.$server_starts.log")"
+  echo "the server was back after $(($(now_ms) - t0)) ms"
+  parec -d e2e_sink.monitor --raw --format=s16le --rate=44100 --channels=1 \
+    >"$dir/heard.$server_starts.raw" 2>>"$dir/parec.log" &
+  pids+=("$!")
+  poll 10 eval '[ -n "$(pactl list short source-outputs)" ]' || die "no recording on the new server"
+}
+heard() { sox -t raw -r 44100 -e signed -b 16 -c 1 "$dir/heard.$server_starts.raw" -n stat 2>&1 |
+  awk '/^Maximum amplitude/ {exit !($3 > 0)}'; }
+# server_signal SIGNAL: to every process of the server.
+server_signal() { kill "-$1" "${daemons[@]}" 2>/dev/null || [ "$1" = KILL ]; }
+
+# sink_reaches LEVELS CLAIM: the sink polled for LEVELS; prints how long CLAIM took.
+sink_reaches() {
+  local t0
+  t0=$(now_ms)
+  poll 10 is sink "$1" || { fail "the sink holds $(volume sink), not $1: $2 is false"; return; }
+  echo "$2: $(($(now_ms) - t0)) ms"
+}
+volume() { pactl "get-$1-volume" "@DEFAULT_${1^^}@" | grep -o ': [0-9]* /' | tr -dc '0-9\n' | paste -sd,; }
+is() { [ "$(volume "$1")" = "$2" ]; }
+muted() { pactl "get-$1-mute" "@DEFAULT_${1^^}@" | grep -q 'Mute: yes'; }
+
+# The levels on 0..65536: 20000 is position 3, Right gives 4 = 24000 = raw
+# 24000.37 -> 24000; 5 = 30000 = 30000.46 -> 30000; 1 = 6000 = 6000.09 -> 6000.
+# 8000 is position 1, Right gives 2 = 12000 = 12000.18 -> 12000.
+server_up || skip "$server did not start: $(tail -n 3 "$dir/server.1.log")"
+pactl set-sink-volume @DEFAULT_SINK@ 20000
+pactl set-source-volume @DEFAULT_SOURCE@ 8000
+if [ "$server" = pulseaudio ]; then card --server pulse; else card --server "pipewire:$alsa_plugins"; fi
+
+case ${case#*.} in
+lines)
+  # What another program set stays: muted sink and source, moved, still muted.
+  pactl set-sink-mute @DEFAULT_SINK@ 1
+  pactl set-source-mute @DEFAULT_SOURCE@ 1
+  plain_close
+  start
+  wait_main
+  card_before=$(levels sysdefault)
+  xdotool key Right
+  sink_reaches 24000,24000 "master reached the sink"
+  muted sink || fail "moving master unmuted the sink"
+  xdotool key Tab Right
+  poll 5 is source 12000,12000 || fail "source volume $(volume source), expected 12000,12000"
+  muted source || fail "moving the microphone unmuted the source"
+  [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
+  xdotool key Tab
+  keys_reach sysdefault "${full_card_moves[@]:2}"
+  # Frozen: the card's Line (5 -> 6 = 36000 = raw 17.03) lands all the same.
+  server_signal STOP
+  xdotool key Right Tab Tab
+  t0=$(now_ms)
+  keys_reach sysdefault "Line Playback Volume=17,17"
+  echo "a card line moved after master landed $(($(now_ms) - t0)) ms after its key, the server frozen"
+  [[ $(ps -o stat= -p "${daemons[0]}") == T* ]] || fail "the server was not frozen until the line landed"
+  # Master Home, Right while frozen: position 1 once it answers, with no more moves.
+  xdotool key shift+Tab shift+Tab shift+Tab Home Right
+  sleep 0.5 # the moves are made before the server answers
+  server_signal CONT
+  sink_reaches 6000,6000 "master's last move reached the sink after the server answered again"
+  server_signal STOP
+  close_main $((base_ms + 1000))
+  echo "exit time with the sound server frozen: $closed_ms ms, with nothing frozen: $base_ms ms"
+  ;;
+restart)
+  start
+  wait_main
+  xdotool key Right
+  sink_reaches 24000,24000 "master reached the first server"
+  poll 5 eval '[ -z "$(pactl list short sink-inputs)" ]' || fail "the ding did not end"
+  ! grep -q 'stopped playing' "$dir/program.log" || fail "the end of the ding was dropped"
+  # Killed and restarted on the same socket: the next move (5) and its ding reach it.
+  restart_server
+  xdotool key Right
+  sink_reaches 30000,30000 "the first move after the restart reached the new server"
+  poll 10 heard || fail "the ding after the restart did not reach the new server"
+  # Frozen, then killed and restarted (a watchdog's restart): the move made
+  # meanwhile (position 4) reaches the new server with no further move, and the
+  # next one's ding (3 = 18000 = raw 18000.27) plays there.
+  server_signal STOP
+  xdotool key Left
+  sleep 0.5 # the move is made before the server is killed
+  restart_server
+  sink_reaches 24000,24000 "the move made while the server hung reached the new server"
+  xdotool key Left
+  sink_reaches 18000,18000 "the next move reached the new server"
+  poll 10 heard || fail "the ding after the second restart did not reach the new server"
+  close_main 10000
+  ;;
+late)
+  # Frozen while the program starts (a server still starting at login): once
+  # it answers, master goes to its sink, never to the card. The slider starts at
+  # the card's Master (position 8); Right gives 9 = 54000 = raw 54000.82 -> 54001.
+  server_signal STOP
+  start
+  wait_main
+  server_signal CONT
+  # Until it answers, the program cannot know the device is a server.
+  poll 10 grep -q 'device default answers again' "$dir/program.log" || fail "no word of the server"
+  card_before=$(levels sysdefault)
+  xdotool key Right
+  sink_reaches 54001,54001 "master reached the server that answered late"
+  [ "$(levels sysdefault)" = "$card_before" ] || fail "master moved the card"
+  close_main 10000
+  ;;
+*) die "unknown case $case" ;;
+esac
