@@ -295,7 +295,14 @@ package)
   deb=$(ls "$dir"/deb/pegelwerk_*.deb)
   rm -rf root && dpkg -x "$deb" root
   desktop-file-validate root/usr/share/applications/*.desktop || fail "desktop entry"
-  appstreamcli validate --no-net root/usr/share/metainfo/*.xml || fail "metainfo"
+  # Pegelwerk has no homepage to name. appstreamcli 1.0 warns about the missing
+  # one and fails on the warning; 0.16 has no such check and refuses to hear
+  # of it, so the warning is lowered only where the validator knows it.
+  metainfo=(root/usr/share/metainfo/*.xml)
+  homepage=--override=url-homepage-missing=info
+  known=$(appstreamcli validate --no-net "$homepage" "${metainfo[@]}" 2>&1 || true)
+  [[ $known != *"'url-homepage-missing' is not recognized"* ]] || homepage=
+  appstreamcli validate --no-net ${homepage:+"$homepage"} "${metainfo[@]}" || fail "metainfo"
   lintian "$deb" >lintian.log 2>&1 || true
   cat lintian.log
   ! grep -q '^E:' lintian.log || fail "lintian errors"
