@@ -1,5 +1,5 @@
 # Front door: every target installs what it needs first.
-.PHONY: deps run test deb fuzz-long soak-long bench clean
+.PHONY: deps run test deb fuzz-long soak-long bench check-fresh-root clean
 
 deps:
 	@scripts/install-deps test
@@ -35,6 +35,12 @@ bench: deps
 	cmake --preset bench
 	cmake --build --preset bench
 	scripts/run-benchmarks build/bench
+
+# Both README commands on a fresh Debian root, RELEASE 12 or 13 (as root;
+# 10 to 20 minutes, less once its cache is filled).
+RELEASE ?= 13
+check-fresh-root:
+	scripts/check-fresh-root $(RELEASE)
 
 clean:
 	rm -rf build
