@@ -1,30 +1,18 @@
 #!/usr/bin/env bash
 # The built program as a screen reader meets it, over AT-SPI, under xvfb-run and
 # dbus-run-session: the accessibility bus and its registry start on demand on
-# that private session bus. The environment names the program and its helpers
-# as for e2e_test.sh.
-set -Eeuo pipefail
+# that private session bus.
 python=/usr/bin/python3  # Debian's, which has pyatspi
 "$python" -c 'import pyatspi' 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 [[ ${DBUS_SESSION_BUS_ADDRESS:-} ]] || { echo "FAIL: run under dbus-run-session" >&2; exit 1; }
-dir="$E2E_WORK/atspi"
-rm -rf "$dir" && mkdir -p -m 700 "$dir/run" "$dir/card" && cd "$dir"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_RUNTIME_DIR="$dir/run" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 ALSA_CONFIG_PATH
-fails=0 pid=
-fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
-trap 'rc=$?; [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null; [ "$fails" -eq 0 ] || rc=1; exit $rc' EXIT
-
-# poll SECONDS COMMAND...: COMMAND every 50 ms until it succeeds or time is up.
-poll() {
-  local end=$((${EPOCHREALTIME/./} + $1 * 1000000))
-  shift
-  until "$@"; do [ "${EPOCHREALTIME/./}" -lt "$end" ] || return 1; sleep 0.05; done
-}
+case=atspi
+source "$(dirname "$0")/e2e_lib.sh"
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 expect() { [ "$2" = "$3" ] && echo "$1: $2" || fail "$1: got '$2', expected '$3'"; }
 
 # reader sliders | set CAPTION VALUE | alert: what the reader hears (each slider
-# as caption=value of min..max; the alert's texts, then its OK pressed).
+# as caption=value of min..max; the windows beside the alert and its texts,
+# then its OK pressed).
 reader() { "$python" - "$@" <<'EOF'
 import sys, time, pyatspi
 def poll(find):
@@ -50,51 +38,34 @@ elif sys.argv[1] == "set":
     print(shown(poll(lambda _: slider.queryValue().currentValue == float(sys.argv[3]) and slider)))
 else:
     alert = poll(lambda all_of: all_of("alert"))[0]
-    print(" | ".join(n.name for n in pyatspi.findAllDescendants(alert, lambda n: n.getRoleName() == "label" and n.name)))
+    windows = [f"{n.getRoleName()} {n.name}" for n in alert.parent if n.getRoleName() != "alert"]
+    texts = pyatspi.findAllDescendants(alert, lambda n: n.getRoleName() == "label" and n.name)
+    print(" | ".join(windows + [n.name for n in texts]))  # a window shown already comes first
     ok = pyatspi.findDescendant(alert, lambda n: n.getRoleName() == "push button").queryAction()
     ok.doAction(next(i for i in range(ok.nActions) if ok.getName(i) == "Press"))
 EOF
 }
-
-start() { (cd run && exec "$E2E_PROGRAM") >program.log 2>&1 & pid=$!; }
-# Closed as by its close button, the program ends at once, cleanly.
-close() {
-  local status=0
-  "$E2E_CLOSE_WINDOW" "$(xdotool search --onlyvisible --pid "$pid" --name '^Pegelwerk$' | head -n 1)"
-  poll 10 eval '! kill -0 $pid 2>/dev/null' || fail "the program did not end"
-  wait "$pid" || status=$?
-  pid=
-  expect "exit status" "$status" 0
-  ! grep -qE 'Sanitizer|runtime error' program.log || fail "sanitizer report: $(cat program.log)"
-}
-levels() {
-  amixer -D default contents |
-    awk -F"'" '/^numid=/ {n = $2} /: values=/ {sub(/.*: values=/, ""); print n "=" $0}' | sort
-}
-differs() { [ "$(levels)" != "$1" ]; }
-dinged() { [ -s card/capture.wav ] && cmp -s <(sox card/capture.wav -t raw - 2>/dev/null) <(sox "$E2E_DING" -t raw -); }
+set_to() { expect "set" "$(reader set "$1" "$2")" "$1=$2 of 0..11"; }
 
 # The full card: master 60/87 is level 45197, position 7.53 -> 8; Mic 8/31 =
 # 16912 -> 2.82 -> 3; Line 12/31 -> 4.23 -> 4; CD 20/31 -> 7.05 -> 7; Synth
 # 24/31 -> 8.46 -> 8; PCM 200/255 -> 8.57 -> 9. 65535 / 6000 = 10.9 -> 11.
-ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "$dir/card")
+card
 start
 expect "sliders" "$(reader sliders)" "Lautstärkeregler=8 of 0..11 | Microfon=3 of 0..11 | \
 Line In=4 of 0..11 | CD-Audio=7 of 0..11 | MIDI=8 of 0..11 | Wave=9 of 0..11"
 # The master set to 10 = 60000 = raw 60000 / 65535 * 87 = 79.65 -> 80, with the ding.
-before=$(levels)
-expect "set" "$(reader set Lautstärkeregler 10)" "Lautstärkeregler=10 of 0..11"
-poll 10 differs "$before" || true
-expect "lines changed" "$(comm -13 <(echo "$before") <(levels))" "Master Playback Volume=80,80"
-poll 10 dinged || fail "no ding played"
-close
+changes default "Master Playback Volume=80,80" set_to Lautstärkeregler 10
+poll 10 same_sound card/capture.wav "$E2E_DING" || fail "no ding played"
+wait_main
+close_main 10000
 
-# Without a mixer the message box speaks first; its OK lets the window come,
-# every slider fixed at 0.
-rm -rf card && mkdir card
-ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" --no-card "$dir/card")
+# Without a mixer the message box speaks first, before the window shows; its OK
+# lets the window come, every slider fixed at 0.
+card --no-card
 start
 expect "alert" "$(reader alert)" "Es wurde kein Mixer in Ihrem System gefunden !"
 expect "sliders" "$(reader sliders)" "Lautstärkeregler=0 of 0..0 | Microfon=0 of 0..0 | \
 Line In=0 of 0..0 | CD-Audio=0 of 0..0 | MIDI=0 of 0..0 | Wave=0 of 0..0"
-close
+wait_main
+close_main 10000

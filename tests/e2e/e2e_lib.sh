@@ -102,25 +102,24 @@ levels() {
     awk -F"'" '/^numid=/ {n = $2} /: values=/ {sub(/.*: values=/, ""); print n "=" $0}'
 }
 
-# keys_reach DEVICE CHANGE...: Right on the focused slider, then Tab to the
-# next, once per CHANGE; after each Right exactly one control of DEVICE
+# changes DEVICE CHANGE COMMAND...: after COMMAND exactly one control of DEVICE
 # differs from before it and reads CHANGE ("name=values").
-keys_reach() {
-  local device=$1 before now change
-  shift
+changes() {
+  local device=$1 change=$2 before
+  shift 2
   before=$(levels "$device")
-  for change in "$@"; do
-    xdotool key Right
-    poll 20 differs "$device" "$before" || true
-    now=$(levels "$device")
-    comm -13 <(sort <<<"$before") <(sort <<<"$now") >"$dir/changed"
-    [ "$(cat "$dir/changed")" = "$change" ] ||
-      fail "expected only $change, changed: $(tr '\n' ' ' <"$dir/changed")"
-    before=$now
-    xdotool key Tab
-  done
+  "$@"
+  poll 20 eval '[ "$(levels "$device")" != "$before" ]' || true
+  comm -13 <(sort <<<"$before") <(levels "$device" | sort) >"$dir/changed"
+  [ "$(cat "$dir/changed")" = "$change" ] || fail "expected only $change, changed: $(tr '\n' ' ' <"$dir/changed")"
 }
-differs() { [ "$(levels "$1")" != "$2" ]; }
+# keys_reach DEVICE CHANGE...: Right on the focused slider changes CHANGE, then
+# Tab to the next, once per CHANGE.
+keys_reach() {
+  local device=$1 change
+  shift
+  for change in "$@"; do changes "$device" "$change" xdotool key Right && xdotool key Tab; done
+}
 
 # The full card, one Right on each slider: master 60/87 stands at position 8
 # (45197 / 6000 = 7.53) and goes to 9 = 54000 = raw 71.69 -> 72; Mic 8/31 at 3
