@@ -124,8 +124,8 @@ is() { [ "$(volume "$1")" = "$2" ]; }
 muted() { pactl "get-$1-mute" "@DEFAULT_${1^^}@" | grep -q 'Mute: yes'; }
 
 # The levels on 0..65536: 20000 is position 3, Right gives 4 = 24000 = raw
-# 24000.37 -> 24000; 5 = 30000 = 30000.46 -> 30000; 1 = 6000 = 6000.09 -> 6000.
-# 8000 is position 1, Right gives 2 = 12000 = 12000.18 -> 12000.
+# 24000.37 -> 24000; 1 = 6000 = 6000.09 -> 6000. 8000 is position 1, Right
+# gives 2 = 12000 = 12000.18 -> 12000.
 server_up || skip "$server did not start: $(tail -n 3 "$dir/server.1.log")"
 pactl set-sink-volume @DEFAULT_SINK@ 20000
 pactl set-source-volume @DEFAULT_SOURCE@ 8000
@@ -147,13 +147,12 @@ lines)
   poll 5 is source 12000,12000 || fail "source volume $(volume source), expected 12000,12000"
   muted source || fail "moving the microphone unmuted the source"
   [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
-  xdotool key Tab
-  keys_reach sysdefault "${full_card_moves[@]:2}"
-  # Frozen: the card's Line (5 -> 6 = 36000 = raw 17.03) lands all the same.
+  # Frozen: after a move of master the card's Line (4 -> 5 = 30000 = raw
+  # 14.19 -> 14) lands all the same.
   server_signal STOP
-  xdotool key Right Tab Tab
+  xdotool key shift+Tab Right Tab Tab
   t0=$(now_ms)
-  keys_reach sysdefault "Line Playback Volume=17,17"
+  keys_reach sysdefault "Line Playback Volume=14,14"
   echo "a card line moved after master landed $(($(now_ms) - t0)) ms after its key, the server frozen"
   [[ $(ps -o stat= -p "${daemons[0]}") == T* ]] || fail "the server was not frozen until the line landed"
   # Master Home, Right while frozen: position 1 once it answers, with no more moves.
@@ -166,31 +165,6 @@ lines)
   echo "exit time with the sound server frozen: $closed_ms ms, with nothing frozen: $base_ms ms"
   ;;
 restart)
-  start
-  wait_main
-  xdotool key Right
-  sink_reaches 24000,24000 "master reached the first server"
-  poll 5 eval '[ -z "$(pactl list short sink-inputs)" ]' || fail "the ding did not end"
-  ! grep -q 'stopped playing' "$dir/program.log" || fail "the end of the ding was dropped"
-  # Killed and restarted on the same socket: the next move (5) and its ding reach it.
-  restart_server
-  xdotool key Right
-  sink_reaches 30000,30000 "the first move after the restart reached the new server"
-  poll 10 heard || fail "the ding after the restart did not reach the new server"
-  # Frozen, then killed and restarted (a watchdog's restart): the move made
-  # meanwhile (position 4) reaches the new server with no further move, and the
-  # next one's ding (3 = 18000 = raw 18000.27) plays there.
-  server_signal STOP
-  xdotool key Left
-  sleep 0.5 # the move is made before the server is killed
-  restart_server
-  sink_reaches 24000,24000 "the move made while the server hung reached the new server"
-  xdotool key Left
-  sink_reaches 18000,18000 "the next move reached the new server"
-  poll 10 heard || fail "the ding after the second restart did not reach the new server"
-  close_main 10000
-  ;;
-late)
   # Frozen while the program starts (a server still starting at login): once
   # it answers, master goes to its sink, never to the card. The slider starts at
   # the card's Master (position 8); Right gives 9 = 54000 = raw 54000.82 -> 54001.
@@ -204,6 +178,25 @@ late)
   xdotool key Right
   sink_reaches 54001,54001 "master reached the server that answered late"
   [ "$(levels sysdefault)" = "$card_before" ] || fail "master moved the card"
+  poll 5 eval '[ -z "$(pactl list short sink-inputs)" ]' || fail "the ding did not end"
+  ! grep -q 'stopped playing' "$dir/program.log" || fail "the end of the ding was dropped"
+  # Killed and restarted on the same socket: the next move (10 = 60000 = raw
+  # 60000.92 -> 60001) and its ding reach it.
+  restart_server
+  xdotool key Right
+  sink_reaches 60001,60001 "the first move after the restart reached the new server"
+  poll 10 heard || fail "the ding after the restart did not reach the new server"
+  # Frozen, then killed and restarted (a watchdog's restart): the move made
+  # meanwhile (position 9) reaches the new server with no further move, and the
+  # next one's ding (8 = 48000 = raw 48000.73 -> 48001) plays there.
+  server_signal STOP
+  xdotool key Left
+  sleep 0.5 # the move is made before the server is killed
+  restart_server
+  sink_reaches 54001,54001 "the move made while the server hung reached the new server"
+  xdotool key Left
+  sink_reaches 48001,48001 "the next move reached the new server"
+  poll 10 heard || fail "the ding after the second restart did not reach the new server"
   close_main 10000
   ;;
 *) die "unknown case $case" ;;
