@@ -1,4 +1,5 @@
-// The sound service on a fake output that plays in real time, hangs or stalls.
+// The sound service on a fake output that plays in real time, hangs or stalls, and the
+// folders it looks in for a sound named without one.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <stdlib.h>
@@ -11,8 +12,8 @@
 #include "platform/failure_log.h"
 #include "platform/sound/alsa_pcm_sink.h"
 #include "platform/sound/alsa_sound_service.h"
+#include "platform/sound/sound_name_resolver.h"
 #include "tests/sound/paced_fake_sink.h"
-#include "tests/sound/wave_bytes.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -25,6 +26,29 @@ constexpr std::uint32_t kFeedback = SND_ASYNC | SND_NOSTOP;
 void Put(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// WAVE files put together byte by byte, for the broken and hostile files no writer makes.
+// `value` in `bytes` little-endian bytes.
+std::string Le(std::uint32_t value, int bytes = 4) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+    return out;
+}
+// A chunk whose size field says `size` (the body's length when left out), with a pad byte
+// after an odd body.
+std::string Chunk(const char* id, const std::string& body, std::uint32_t size = 0xFFFFFFFFu) {
+    const auto length = static_cast<std::uint32_t>(body.size());
+    return std::string(id) + Le(size == 0xFFFFFFFFu ? length : size) + body +
+           std::string(length & 1u, '\0');
+}
+std::string Riff(const std::string& chunks) {
+    return "RIFF" + Le(static_cast<std::uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+// fmt bodies, mono at 8000 Hz: 16-bit PCM (2 bytes a frame); IMA ADPCM in blocks of 256
+// bytes, each 505 frames (4 header bytes and 252 bytes of two nibbles: 1 + 2 × 252 frames).
+const std::string kFmtPcm16 = Le(1, 2) + Le(1, 2) + Le(8000) + Le(16000) + Le(2, 2) + Le(16, 2);
+const std::string kFmtImaAdpcm =
+    Le(0x11, 2) + Le(1, 2) + Le(8000) + Le(4055) + Le(256, 2) + Le(4, 2) + Le(2, 2) + Le(505, 2);
 
 // The bytes of `frames` frames of silence at 8000 Hz, mono; 1010 frames fill
 // two IMA ADPCM blocks of 505 exactly.
@@ -145,11 +169,8 @@ TEST_F(SoundServiceTest, ABadFileNamedLikeTheDingPlaysTheDefaultSound) {
     const std::string rf64 = Encode(SF_FORMAT_RF64 | SF_FORMAT_PCM_16);
     const std::string adpcm = Encode(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM);
     const auto patched = [&](std::size_t at, std::uint32_t value) {
-        std::string b = riff;
-        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(value >> (8 * i));
-        return b;
+        return riff.substr(0, at) + Le(value) + riff.substr(at + 4);
     };
-    using namespace testing_support;
     std::string junk255;
     for (int i = 0; i < 255; ++i) junk255 += Chunk("JUNK", "");
     const std::tuple<const char*, std::optional<std::string>, unsigned, fs::path> cases[] = {
@@ -198,6 +219,27 @@ TEST_F(SoundServiceTest, ABadFileNamedLikeTheDingPlaysTheDefaultSound) {
         EXPECT_EQ(sound.rate, rate);
         EXPECT_EQ(sound.frames, rate == 44100 ? 11025u : 1010u);  // the tone: a quarter second
     }
+}
+
+// Each pass: the folders before `first` hold no ding, it and all after it hold one that
+// names its folder. This test's program folder is its build folder; its install prefix's
+// data folder is one of its own (tests/sound/CMakeLists.txt).
+TEST_F(SoundServiceTest, ANameIsLookedForHereThenBesideTheProgramThenInItsDataThenInstalled) {
+    const fs::path program = fs::read_symlink("/proc/self/exe").parent_path();
+    const fs::path folders[] = {folder_, program, program / ".." / "share" / "pegelwerk",
+                                PEGELWERK_SOUND_DATADIR};
+    const std::vector<fs::path> searched = SoundServiceSetup::Standard().searchDirectories;
+    for (std::size_t first = 0; first < std::size(folders); ++first) {
+        for (std::size_t i = 0; i < std::size(folders); ++i) {
+            fs::create_directories(folders[i]);
+            fs::remove(folders[i] / "ding.wav");
+            if (i >= first) std::ofstream(folders[i] / "ding.wav") << i;
+        }
+        std::size_t found = 99;
+        std::ifstream(ResolveSoundName("ding.wav", searched).value_or("none")) >> found;
+        EXPECT_EQ(found, first);
+    }
+    for (const auto& folder : folders) fs::remove(folder / "ding.wav");
 }
 
 TEST(AlsaPcmSink, AFailureIsLoggedWithAlsasMessage) {
