@@ -74,24 +74,6 @@ close_main() {
 # alone takes a second or more at exit, and stopping every thread for it
 # interrupts the sound worker inside ALSA's file PCM, which then asserts.
 no_leak_check() { export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"; }
-# fixed_window: $win (its properties in $props) is titled Pegelwerk, has the
-# size hints min = max = 479 x 270, and offers close but neither minimise nor
-# maximise.
-fixed_window() {
-  local bound flags functions decorations
-  props=$(xprop -id "$win")
-  grep -qx 'WM_NAME(STRING) = "Pegelwerk"' <<<"$props" || fail "title: $(grep WM_NAME <<<"$props")"
-  for bound in minimum maximum; do
-    grep -q "program specified $bound size: 479 by 270" <<<"$props" ||
-      fail "no $bound size hint of 479 by 270: $(grep -o "specified $bound.*" <<<"$props")"
-  done
-  # Functions and decorations given (flags 3), neither as "all but" (bit 1),
-  # without minimise (function 8, button 32) or maximise (16, 64), close (32) kept.
-  read -r flags functions decorations _ < <(xprop -id "$win" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')
-  ((flags == 3 && (functions & 25) == 0 && (functions & 32) && (decorations & 97) == 0)) ||
-    fail "_MOTIF_WM_HINTS $flags $functions $decorations offer minimise or maximise"
-}
-
 # plain_close: how long the program takes to end when nothing plays (base_ms),
 # the measure for the cases below, since a loaded machine slows every exit.
 plain_close() { start && wait_main && close_main 10000 && base_ms=$closed_ms; }

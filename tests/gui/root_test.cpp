@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QRegion>
+#include <QScreen>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -34,6 +35,13 @@ struct Window : testing_support::ScriptedMixer, SoundService {
     Slider* operator[](const char* name) {
         return root.findChild<Slider*>(QString::fromUtf8(name));
     }
+    // Loaded and shown, `name` at `from`, the calls so far forgotten.
+    Slider* Shown(const char* name, int from) {
+        root.Form_Load(), root.show();
+        (*this)[name]->Value(from);
+        calls.clear();
+        return (*this)[name];
+    }
 };
 
 const char* const kSliders[] = {"RLautstärke", "RMicrofon", "RLineIn",
@@ -42,8 +50,13 @@ const Call kDing{"play ding.wav", 0x11};
 
 }  // namespace
 
-TEST(Root, IsAFixedWindowLaidOutFromTwips) {
+// Centred on the offscreen screen with its 2 px frame: (800 - 483) / 2 = 158.5,
+// (800 - 274) / 2 = 263.
+TEST(Root, IsAFixedCentredWindowLaidOutFromTwips) {
     Window w;
+    w.root.show();
+    ASSERT_EQ(w.root.screen()->availableGeometry(), QRect(0, 0, 800, 800));
+    EXPECT_EQ(std::tuple(w.root.windowTitle(), w.root.pos()), std::tuple(QString("Pegelwerk"), QPoint(158, 263)));
     EXPECT_EQ(w.root.minimumSize(), QSize(479, 270));
     EXPECT_EQ(w.root.maximumSize(), QSize(479, 270));
     EXPECT_EQ(w.root.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
@@ -117,11 +130,7 @@ TEST(Root, AMoveWritesItsOwnLineThenAsksForTheDingUnlessTheLevelOverflows) {
     for (auto [slider, from, control, level] : rows) {
         Window w;
         w.lines[0x0004] = {.controlId = 1, .minimum = INT32_MIN, .maximum = INT32_MAX};
-        w.root.Form_Load();
-        w.root.show();
-        w[slider]->Value(from);
-        w.calls.clear();
-        QTest::keyClick(w[slider], from < 0 ? Qt::Key_Left : Qt::Key_Right);
+        QTest::keyClick(w.Shown(slider, from), from < 0 ? Qt::Key_Left : Qt::Key_Right);
         EXPECT_EQ(w[slider]->Value(), from + (from < 0 ? -1 : 1));
         EXPECT_EQ(w.calls,
                   (control ? Calls{{"mixerSetControlDetails", control, level}, kDing} : Calls{}))
@@ -150,11 +159,7 @@ TEST(Root, EachWheelNotchMovesOnePositionWhateverTheDesktopsScrollLines) {
     };
     for (const auto& [lines, turns, inverted, from, levels, to] : rows) {
         Window w;
-        w.root.Form_Load();
-        w.root.show();
-        Slider* slider = w["RLautstärke"];
-        slider->Value(from);
-        w.calls.clear();
+        Slider* slider = w.Shown("RLautstärke", from);
         QApplication::setWheelScrollLines(lines);
         for (QPoint turn : turns) {
             QWheelEvent event(QPointF(20, 20), slider->mapToGlobal(QPointF(20, 20)), {}, turn,
@@ -174,9 +179,8 @@ TEST(Root, EachWheelNotchMovesOnePositionWhateverTheDesktopsScrollLines) {
 // Pixels where two grabs differ strongly (by more than 96 in a colour channel): a
 // difference a person sees at a glance, not shading.
 int StrongDifferences(const QImage& a, const QImage& b) {
-    if (a.size() != b.size()) return -1;
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y)
+    int count = a.size() == b.size() ? 0 : -1;
+    for (int y = 0; count >= 0 && y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
             count += std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
