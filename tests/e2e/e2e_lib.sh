@@ -23,12 +23,8 @@ trap cleanup EXIT
 poll() {
   local end=$((${EPOCHREALTIME/./} + $1 * 1000000))
   shift
-  until "$@"; do
-    [ "${EPOCHREALTIME/./}" -lt "$end" ] || return 1
-    sleep 0.05
-  done
+  until "$@"; do [ "${EPOCHREALTIME/./}" -lt "$end" ] || return 1; sleep 0.05; done
 }
-ended() { ! kill -0 "$pid" 2>/dev/null; }
 
 # card [write-config options]: the virtual card for this and every later process.
 card() { export ALSA_CONFIG_PATH; ALSA_CONFIG_PATH=$("$E2E_WRITE_CONFIG" "$@" "$dir/card"); }
@@ -39,12 +35,12 @@ start() {
   pid=$! && pids+=("$pid")
 }
 
-# The program's viewable windows titled Pegelwerk, and whether one is a dialog.
-windows() { xdotool search --onlyvisible --pid "$pid" --name '^Pegelwerk$' 2>/dev/null || true; }
-is_dialog() { xprop -id "$1" _NET_WM_WINDOW_TYPE | grep -q DIALOG; }
+# main_window: the program's viewable window titled Pegelwerk that is no dialog, as $win.
 main_window() {
   local w
-  for w in $(windows); do is_dialog "$w" || { win=$w; return 0; }; done
+  for w in $(xdotool search --onlyvisible --pid "$pid" --name '^Pegelwerk$' 2>/dev/null || true); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q DIALOG || { win=$w; return 0; }
+  done
   return 1
 }
 
@@ -57,11 +53,10 @@ wait_main() {
 # close_main LIMIT_MS: the close message to the main window; the program must
 # end within LIMIT_MS with status 0 and no sanitizer report.
 close_main() {
-  local t0 status=0
-  t0=$(date +%s%N)
+  local t0=${EPOCHREALTIME/./} status=0
   "$E2E_CLOSE_WINDOW" "$win"
-  poll 10 ended || die "the program did not end after its window was closed"
-  closed_ms=$((($(date +%s%N) - t0) / 1000000))
+  poll 10 eval '! kill -0 "$pid" 2>/dev/null' || die "the program did not end after its window was closed"
+  closed_ms=$(((${EPOCHREALTIME/./} - t0) / 1000))
   wait "$pid" || status=$?
   echo "closed after $closed_ms ms with status $status"
   [ "$status" -eq 0 ] || fail "exit status $status"
@@ -114,7 +109,5 @@ full_card_moves=("Master Playback Volume=72,72" "Mic Playback Volume=11"
   "Synth Playback Volume=26,26" "PCM Playback Volume=233,233")
 
 # same_sound CAPTURE WAV: the captured samples are those of WAV.
-same_sound() {
-  [ -s "$1" ] && cmp -s <(sox "$1" -t raw - 2>/dev/null) <(sox "$2" -t raw -)
-}
+same_sound() { [ -s "$1" ] && cmp -s <(sox "$1" -t raw - 2>/dev/null) <(sox "$2" -t raw -); }
 
