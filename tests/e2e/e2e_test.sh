@@ -30,19 +30,10 @@ wayland)
   xprop -id "$win" WM_CLASS | grep -q "^WM_CLASS(STRING) = \".*\", \"$class\"\$" || fail "WM_CLASS is not '$class'"
   close_main 10000
   ;;
-keys)
-  # One Right on each slider, then the ding they played.
-  card
-  start
-  wait_main
-  keys_reach default "${full_card_moves[@]}"
-  poll 10 same_sound "$dir/card/capture.wav" "$E2E_DING" ||
-    fail "captured $(soxi "$dir/card/capture.wav" 2>&1), not the ding: $(soxi "$E2E_DING")"
-  close_main 10000
-  ;;
 stuck_sound)
   # ALSA's file PCM opening a FIFO that nothing reads waits for ever: every
-  # slider still moves, and the program ends in time.
+  # slider still moves its own line, and the program ends in time. (The ding
+  # played: e2e.atspi.)
   mkfifo fifo
   card --capture "$dir/fifo"
   sox -n -r 44100 -b 16 -c 1 run/ding.wav synth 5 sine 440

@@ -22,7 +22,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class SilentSound : public SoundService {
+struct SilentSound : SoundService {
     bool sndPlaySoundA(const char*, std::uint32_t) override { return true; }
 };
 
@@ -90,15 +90,15 @@ TEST(Soak, EveryLineHoldsItsSlidersPositionAfterEveryUserAction) {
             const auto [slider, control, table] = kLines[i];
             const int position = sliders[i]->Value();
             // The device's thread applies a move after the handler returns; the limit is
-            // only a safety net.
-            std::vector<long> raw;
-            for (auto until = Clock::now() + std::chrono::seconds(10);; usleep(200)) {
-                raw = card.Raw(control);  // every channel
-                if (raw == std::vector<long>(raw.size(), table[position]) && !raw.empty()) break;
-                if (Clock::now() > until) break;
+            // only a safety net. Every channel holds the value.
+            std::vector<long> raw, expected;
+            for (auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until;
+                 usleep(200)) {
+                raw = card.Raw(control);
+                expected.assign(std::max<std::size_t>(raw.size(), 1), table[position]);
+                if (raw == expected) break;
             }
-            ASSERT_EQ(raw, std::vector<long>(std::max<std::size_t>(raw.size(), 1), table[position]))
-                << "action " << action << ", " << slider << " at " << position;
+            ASSERT_EQ(raw, expected) << "action " << action << ", " << slider << " at " << position;
         }
     }
 }
