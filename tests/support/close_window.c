@@ -5,14 +5,10 @@
 #include <stdlib.h>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s WINDOW-ID\n", argv[0]);
-        return 2;
-    }
-    Display* display = XOpenDisplay(NULL);
+    Display* display = argc == 2 ? XOpenDisplay(NULL) : NULL;
     if (!display) {
-        fprintf(stderr, "%s: cannot open the display\n", argv[0]);
-        return 1;
+        fprintf(stderr, "usage: %s WINDOW-ID, on a display that opens\n", argv[0]);
+        return argc == 2 ? 1 : 2;
     }
     XEvent event = {0};
     event.xclient.type = ClientMessage;
@@ -22,7 +18,6 @@ int main(int argc, char** argv) {
     event.xclient.data.l[0] = (long)XInternAtom(display, "WM_DELETE_WINDOW", False);
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
-    XSync(display, False);
-    XCloseDisplay(display);
+    XCloseDisplay(display); /* flushes the request */
     return 0;
 }
