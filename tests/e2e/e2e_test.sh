@@ -9,9 +9,7 @@ case $case in
 wayland)
   # On a Wayland session with XWayland the window goes through X11, where the
   # window manager keeps its fixed size and close-only frame.
-  for tool in weston Xwayland; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-  done
+  type -P weston Xwayland >/dev/null || { echo "SKIP: weston or Xwayland is not installed"; exit 77; }
   compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null ||
     { echo "SKIP: qt6-wayland is not installed"; exit 77; }
   card

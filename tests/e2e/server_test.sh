@@ -27,7 +27,7 @@ pulseaudio)
     'set-default-sink e2e_sink' 'set-default-source e2e_source' >"$private/daemon.pa"
   ;;
 pipewire)
-  command -v pipewire wireplumber dbus-daemon >/dev/null || skip "pipewire, wireplumber or dbus-daemon is missing"
+  type -P pipewire wireplumber dbus-daemon >/dev/null || skip "pipewire, wireplumber or dbus-daemon is missing"
   # PipeWire needs its ALSA plugin, which must never be installed beside
   # PulseAudio, and its PulseAudio front end, which may not be installable: both
   # are taken from their packages, at the installed PipeWire's version, and
