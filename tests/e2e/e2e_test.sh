@@ -30,7 +30,8 @@ wayland)
   ;;
 stuck_sound)
   # ALSA's file PCM opening a FIFO that nothing reads waits for ever: every
-  # slider still moves its own line, and the program ends in time. (The ding
+  # slider still moves its own line and nothing else, and the program ends in
+  # time. (The ding
   # played: e2e.atspi.)
   mkfifo fifo
   card --capture "$dir/fifo"
@@ -39,6 +40,10 @@ stuck_sound)
   plain_close
   start
   wait_main
+  # Set by another program after the window read the card: a move changes its
+  # own volume alone (keys_reach allows one changed control), never these.
+  amixer -q -D default cset name='Master Playback Switch' off,off
+  amixer -q -D default cset name='Mic Capture Volume' 50
   keys_reach default "${full_card_moves[@]}"
   close_main $((base_ms + 1000))
   echo "exit time with the sound device hung: $closed_ms ms, with nothing played: $base_ms ms"

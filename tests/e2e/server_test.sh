@@ -135,11 +135,17 @@ restart)
   # Until it answers, the program cannot know the device is a server.
   poll 10 grep -q 'device default answers again' "$dir/program.log" || fail "no word of the server"
   card_before=$(levels sysdefault)
+  # Muted from outside after the program opened the server: a move leaves it muted.
+  pactl set-sink-mute @DEFAULT_SINK@ 1
+  pactl set-source-mute @DEFAULT_SOURCE@ 1
   xdotool key Right
   sink_reaches 54001,54001 "master reached the server that answered late"
   # The microphone, at the card's Mic (3) at start, goes to the server's source.
   xdotool key Tab Right shift+Tab
   poll 5 is source 24000,24000 || fail "source volume $(volume source), expected 24000,24000"
+  for way in sink source; do
+    pactl "get-$way-mute" "@DEFAULT_${way^^}@" | grep -q yes || fail "a move unmuted the $way"
+  done
   [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
   poll 5 eval '[ -z "$(pactl list short sink-inputs)" ]' || fail "the ding did not end"
   ! grep -q 'stopped playing' "$dir/program.log" || fail "the end of the ding was dropped"
