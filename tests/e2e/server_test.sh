@@ -168,5 +168,27 @@ restart)
   poll 10 heard || fail "the ding after the second restart did not reach the new server"
   close_main 10000
   ;;
+freeze)
+  # Frozen mid-run: master's move is handed over, and the card's Line moved
+  # right after it (4 = 25368 -> 5 = 30000 = raw 14.19 -> 14) lands while the
+  # server is still frozen.
+  start
+  wait_main
+  server_signal STOP
+  xdotool key Right Tab Tab
+  t0=$(now_ms)
+  keys_reach sysdefault "Line Playback Volume=14,14"
+  echo "a card line moved after master landed $(($(now_ms) - t0)) ms after its key, the server frozen"
+  [[ $(ps -o stat= -p "${daemons[0]}") == T* ]] || fail "the server was not frozen until the line landed"
+  # Master Home, Right while frozen: position 1 = 6000 = raw 6000.09 -> 6000
+  # once it answers, with no further move.
+  xdotool key shift+Tab shift+Tab shift+Tab Home Right
+  sleep 0.5 # the moves are made before the server answers
+  server_signal CONT
+  sink_reaches 6000,6000 "master's last move reached the sink after the server answered again"
+  server_signal STOP
+  close_main 10000
+  echo "exit time with the sound server frozen: $closed_ms ms"
+  ;;
 *) die "unknown case $case" ;;
 esac
