@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+
 namespace {
 
 constexpr const char* kSpeakers[] = {"Master", "Speaker", "Front"};
@@ -38,8 +39,7 @@ std::span<const char* const> AlsaElementNamesFor(DWORD componentType) {
 }
 
 std::optional<bool> AlsaLineDirection(const char* name, bool playbackVolume, bool captureVolume) {
-    if (std::strcmp(name, "Capture") == 0)
-        return captureVolume ? std::optional(true) : std::nullopt;
+    if (std::strcmp(name, "Capture") == 0) return captureVolume ? std::optional(true) : std::nullopt;
     if (playbackVolume) return false;
     // A USB microphone has its "Mic" as a capture volume alone.
     if (captureVolume && std::strstr(name, "Mic")) return true;
