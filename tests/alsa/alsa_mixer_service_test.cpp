@@ -265,7 +265,7 @@ TEST(AlsaDeviceLink, ACallStuckForGoodIsGivenUpAndAFreshOpenAppliesTheLevels) {
                                              "Capture Volume:1:0:65536:100"}});
         testing::internal::CaptureStderr();
         const long fds = OpenFds();
-        AlsaDeviceLink link("default", 500ms, returns ? 10s : 300ms);
+        AlsaDeviceLink link("default", 500ms, returns ? 10s : 500ms);
         ASSERT_EQ(link.AwaitFirstOpen(), 0);
         card.HangOpened(true);
         link.Write(kServerCapture, 13107);

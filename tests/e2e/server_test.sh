@@ -185,9 +185,11 @@ restart)
   sleep 0.5 # the move is made before the server is killed
   restart_server
   sink_reaches 24000,24000 "the move made while the server hung reached the new server"
-  # The ding of the move made while the server hung holds the output until it is
-  # dropped (the stall limit); a ding asked for meanwhile is dropped, as any while one plays.
-  poll 5 grep -q 'stopped taking sound' "$dir/program.log" || fail "the ding on the hung server was not dropped"
+  # PipeWire's output does not tell of the lost server: the ding of the move made
+  # while it hung holds the output until its stall limit drops it, and a ding asked
+  # for meanwhile is dropped, as any while one plays.
+  [ "$server" = pulseaudio ] || poll 5 grep -q 'stopped taking sound' "$dir/program.log" ||
+    fail "the ding on the hung server was not dropped"
   xdotool key Left
   sink_reaches 18000,18000 "the next move reached the new server"
   poll 10 heard || fail "the ding after the second restart did not reach the new server"
