@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -18,6 +19,9 @@ using Clock = std::chrono::steady_clock;
 // How often a device whose connection broke is tried again.
 constexpr auto kReopenInterval = std::chrono::milliseconds(250);
 constexpr int kNotYet = 1;  // the first open has not ended
+// Threads left in calls that have not returned, at most: a sound server that
+// stays frozen makes every fresh open hang too.
+constexpr int kMostLeftBehind = 3;
 
 // Questions come in bursts (a start asks a dozen) and each takes well under a
 // millisecond, so each side looks for a short while before it sleeps: that
@@ -34,26 +38,41 @@ void Say(const std::string& message) {
 
 }  // namespace
 
-// Everything the thread uses, shared with the link so that a thread left
-// behind by the link still has it. Guarded by the mutex.
-struct AlsaDeviceLink::Shared {
-    Shared(std::string deviceName, std::chrono::milliseconds late, std::function<bool()> wants)
-        : name(std::move(deviceName)), deadline(late), wanted(std::move(wants)) {}
+// Everything the threads use, shared with the link so that a thread left
+// behind still has it. Guarded by the mutex. Each thread that runs the device
+// is a generation of it; a thread whose call was given up is no longer the
+// current generation and, when its call returns, only closes its own device
+// and leaves.
+struct AlsaDeviceLink::Shared : std::enable_shared_from_this<Shared> {
+    Shared(std::string deviceName, std::chrono::milliseconds late, std::chrono::milliseconds giveUp,
+           std::function<bool()> wants)
+        : name(std::move(deviceName)),
+          deadline(late),
+          abandonFirst(giveUp),
+          abandonAfter(giveUp),
+          wanted(std::move(wants)) {}
 
     const std::string name;
-    const std::chrono::milliseconds deadline;
-    const std::function<bool()> wanted;
+    const std::chrono::milliseconds deadline, abandonFirst;
+    std::chrono::milliseconds abandonAfter;  // doubles with each call given up
+    std::function<bool()> wanted;            // asked once, by the first thread that gets through
 
     std::mutex mutex;
-    std::condition_variable wake;  // for the thread: there is something to do
-    std::condition_variable done;  // for callers: a question or the first open ended
+    std::condition_variable wake;   // for the device's thread: there is something to do
+    std::condition_variable done;   // for callers: a question or the first open ended
+    std::condition_variable watch;  // for the watcher: a call began, a thread left, the close
     bool quit = false;
-    bool ended = false;  // the thread closed the device and is leaving
+    bool ended = false;  // the current thread closed the device and is leaving
     int firstOpen = kNotYet;
     bool open = false;
     bool answering = true;
-    std::optional<Clock::time_point> busySince;  // while the thread is in a call to ALSA
+    unsigned long generation = 0;                // the current thread's
+    int leftBehind = 0;                          // threads given up that have not returned yet
+    bool watcherIdle = false;                    // the watcher sleeps until a call begins
+    std::optional<Clock::time_point> busySince;  // while the current thread is in a call to ALSA
     std::shared_ptr<const AlsaCatalogue> catalogue;
+    // A level stays here while it is written, so that a thread given up in the
+    // write leaves it to the next one.
     std::map<AlsaLineKey, DWORD> pending;
     std::function<void(AlsaMixerDevice&)> job;
     // Written under the mutex, also read without it to decide whether to sleep.
@@ -71,29 +90,38 @@ struct AlsaDeviceLink::Shared {
     std::string CheckLate() {
         return busySince && Clock::now() - *busySince > deadline ? Answering(false) : "";
     }
-    void Loop();
+    void Run(unsigned long mine);
+    void Watch();
+    bool Start(std::thread& thread);
+    bool GiveUp(std::thread& current, std::unique_lock<std::mutex>& lock);
 };
 
-void AlsaDeviceLink::Shared::Loop() {
+void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     std::unique_ptr<AlsaMixerDevice> device;
     bool givenUp = false;
     bool asked = false;  // the last thing done was answering a question
     auto nextOpen = Clock::now();
     std::unique_lock lock(mutex);
-    auto call = [&](auto&& what) {  // a call to ALSA, made without the lock
+    // A call to ALSA, made without the lock; false when this thread was given
+    // up during it.
+    auto call = [&](auto&& what) {
         busySince = Clock::now();
+        if (watcherIdle) watch.notify_one();
         lock.unlock();
         what();
         lock.lock();
+        if (generation != mine) return false;
         busySince.reset();
+        abandonAfter = abandonFirst;  // the device answers
+        return true;
     };
-    if (wanted) {
-        bool wants = true;
-        call([&] { wants = wanted(); });
+    bool wants = true;
+    if (wanted && call([&, ask = wanted] { wants = ask(); })) {
+        wanted = nullptr;
         if (!wants) firstOpen = -ENODEV, givenUp = true, done.notify_all();
     }
     // On the way out, levels still pending are applied: the last move before a close counts.
-    while (!quit || (device && !pending.empty())) {
+    while (generation == mine && (!quit || (device && !pending.empty()))) {
         std::string message;
         int refused = 0;
         if (!device && posted != finished) {  // a question for a device that broke meanwhile
@@ -104,7 +132,7 @@ void AlsaDeviceLink::Shared::Loop() {
             wake.wait_until(lock, nextOpen, [&] { return quit; });
         } else if (!device) {
             int error = 0;
-            call([&] { device = AlsaMixerDevice::Open(name, error); });
+            if (!call([&] { device = AlsaMixerDevice::Open(name, error); })) break;
             nextOpen = Clock::now() + kReopenInterval;
             if (device) {
                 catalogue = std::make_shared<const AlsaCatalogue>(device->Catalogue());
@@ -119,16 +147,21 @@ void AlsaDeviceLink::Shared::Loop() {
         } else if (!pending.empty() || posted != finished) {
             int result = 0;
             if (!pending.empty()) {  // levels before questions: a question sees them applied
-                auto level = pending.extract(pending.begin());
-                call([&] { result = device->WriteVolume(level.key(), level.mapped()); });
-                if (device->Broken()) pending.insert(std::move(level));  // unless a newer one came
+                const AlsaLineKey line = pending.begin()->first;
+                const DWORD level = pending.begin()->second;
+                if (!call([&] { result = device->WriteVolume(line, level); })) break;
+                // Done with, unless it is to be tried again or a newer one came meanwhile.
+                const auto now = pending.find(line);
+                if (!device->Broken() && now != pending.end() && now->second == level)
+                    pending.erase(now);
                 if (result < 0 && result != -ENOENT && !device->Broken()) refused = result;
             } else {
                 auto question = std::move(job);
-                call([&] {
-                    question(*device);
-                    question = nullptr;  // what it holds goes here, off the window's thread
-                });
+                if (!call([&] {
+                        question(*device);
+                        question = nullptr;  // what it holds goes here, off the window's thread
+                    }))
+                    break;
                 ++finished;
                 done.notify_all();
                 asked = true;
@@ -136,7 +169,7 @@ void AlsaDeviceLink::Shared::Loop() {
             if (device->Broken()) {
                 open = false;
                 message = Answering(false);
-                call([&] { device.reset(); });
+                if (!call([&] { device.reset(); })) break;
                 nextOpen = Clock::now();
             } else {
                 message = Answering(true);
@@ -160,33 +193,106 @@ void AlsaDeviceLink::Shared::Loop() {
             lock.lock();
         }
     }
+    const bool current = generation == mine;
     lock.unlock();
     device.reset();
     lock.lock();
+    if (!current) {
+        --leftBehind;
+        watch.notify_all();
+        return;
+    }
     ended = true;
     done.notify_all();
 }
 
-AlsaDeviceLink::AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
-                               std::function<bool()> wanted)
-    : name_(name), shared_(std::make_shared<Shared>(std::move(name), deadline, std::move(wanted))) {
+// A call stuck in ALSA cannot notice it itself, and the window's calls cannot
+// be counted on to notice it either: after the last move there are none. So a
+// thread of the link's own watches the device's threads. It sleeps until a
+// call begins, then until that call is due to be given up: on a busy device it
+// wakes once per abandon time at most, and a call that returns in time costs
+// it nothing more.
+void AlsaDeviceLink::Shared::Watch() {
+    std::unique_lock lock(mutex);
+    std::thread current;
+    if (!Start(current)) {
+        firstOpen = -EAGAIN;  // without a thread the device is never opened
+        done.notify_all();
+        return;
+    }
+    while (!quit) {
+        if (!busySince) {
+            watcherIdle = true;
+            watch.wait(lock);
+            watcherIdle = false;
+        } else if (const auto due = *busySince + abandonAfter; Clock::now() < due) {
+            watch.wait_until(lock, due);
+        } else if (leftBehind == kMostLeftBehind || !GiveUp(current, lock)) {
+            watch.wait_for(lock, abandonAfter);  // for one of them to return, or to try again
+        }
+    }
+    // The close: the thread has up to the deadline to apply the pending levels
+    // and close the device, none when it is stuck; past that, it goes on alone.
+    const bool stuck = busySince && Clock::now() - *busySince > deadline;
+    const bool over = !stuck && done.wait_for(lock, deadline, [&] { return ended; });
+    lock.unlock();
+    over ? current.join() : current.detach();  // a detached thread holds its own share
+}
+
+// Starts the next generation's thread.
+bool AlsaDeviceLink::Shared::Start(std::thread& thread) {
     try {
-        thread_ = std::thread([shared = shared_] { shared->Loop(); });
+        thread =
+            std::thread([self = shared_from_this(), next = generation + 1] { self->Run(next); });
+    } catch (const std::exception&) {
+        return false;
+    }
+    ++generation;
+    return true;
+}
+
+// Leaves the current thread to its call, and a fresh one opens the device afresh.
+bool AlsaDeviceLink::Shared::GiveUp(std::thread& current, std::unique_lock<std::mutex>& lock) {
+    std::thread stuck = std::move(current);
+    if (!Start(current)) {
+        current = std::move(stuck);
+        return false;
+    }
+    stuck.detach();
+    ++leftBehind;
+    busySince.reset();
+    open = false;
+    finished = posted.load();  // a question it was answering is answered with nothing
+    done.notify_all();
+    abandonAfter *= 2;
+    const std::string message = Answering(false);
+    lock.unlock();
+    Say(message);
+    lock.lock();
+    return true;
+}
+
+AlsaDeviceLink::AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
+                               std::chrono::milliseconds abandonAfter, std::function<bool()> wanted)
+    : name_(name),
+      shared_(
+          std::make_shared<Shared>(std::move(name), deadline, abandonAfter, std::move(wanted))) {
+    try {
+        watcher_ = std::thread([shared = shared_] { shared->Watch(); });
     } catch (const std::system_error&) {
         shared_->firstOpen = -EAGAIN;  // without a thread the device is never opened
     }
 }
 
 AlsaDeviceLink::~AlsaDeviceLink() {
-    if (!thread_.joinable()) return;
-    std::unique_lock lock(shared_->mutex);
-    shared_->quit = true;
-    shared_->wake.notify_all();
-    const bool stuck = shared_->busySince && Clock::now() - *shared_->busySince > shared_->deadline;
-    const bool ended =
-        !stuck && shared_->done.wait_for(lock, shared_->deadline, [&] { return shared_->ended; });
-    lock.unlock();
-    ended ? thread_.join() : thread_.detach();  // a detached thread holds its own share
+    if (!watcher_.joinable()) return;
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->quit = true;
+        shared_->wake.notify_all();
+        shared_->watch.notify_all();
+    }
+    watcher_.join();  // it never waits longer than the deadline
 }
 
 int AlsaDeviceLink::AwaitFirstOpen() {
@@ -215,13 +321,14 @@ bool AlsaDeviceLink::Ask(std::function<void(AlsaMixerDevice&)> job) {
     bool answered = false;
     if (s.open && s.posted == s.finished) {
         s.job = std::move(job);
-        const unsigned long ticket = ++s.posted;
+        const unsigned long ticket = ++s.posted, generation = s.generation;
         ++s.handed;
         s.wake.notify_all();
         lock.unlock();
         SpinUntil([&] { return s.finished >= ticket; });
         lock.lock();
-        answered = s.done.wait_for(lock, s.deadline, [&] { return s.finished >= ticket; });
+        answered = s.done.wait_for(lock, s.deadline, [&] { return s.finished >= ticket; }) &&
+                   s.generation == generation;  // not given up on
         if (!answered) message = s.Answering(false);
     } else {
         message = s.CheckLate();

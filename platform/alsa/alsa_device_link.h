@@ -5,6 +5,14 @@
 // line's pending level, the last one handed over winning, and is applied as
 // soon as the device answers again. Levels are never read back.
 //
+// A call into ALSA that is stuck well past the deadline (a sound server's
+// plugin waiting for a reply from a server that is gone) is given up: the
+// thread is left to it, and a fresh thread opens the device afresh and applies
+// the pending levels, the one the stuck call was writing among them unless a
+// newer one for its line came since. A thread left behind that ever returns
+// closes its device and leaves. At most a few are left behind at once, and the
+// wait before giving up doubles each time until the device answers.
+//
 // Questions wait no longer than a deadline; handing over a level never waits.
 // One line goes to standard error when the device stops answering and one
 // when it is back.
@@ -21,9 +29,10 @@
 class AlsaDeviceLink {
 public:
     // Starts opening `name` at once. A device for which `wanted` (run on the
-    // link's thread first) says no is never opened.
+    // link's thread first) says no is never opened. A call still busy
+    // `abandonAfter` after it began is given up.
     AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
-                   std::function<bool()> wanted = {});
+                   std::chrono::milliseconds abandonAfter, std::function<bool()> wanted = {});
     // Gives the thread up to the deadline to apply the pending levels and close
     // the device, none when it is stuck; past that, it goes on alone.
     ~AlsaDeviceLink();
@@ -50,5 +59,5 @@ private:
     struct Shared;
     std::string name_;
     std::shared_ptr<Shared> shared_;
-    std::thread thread_;
+    std::thread watcher_;  // starts the device's threads and gives up stuck ones
 };

@@ -83,7 +83,10 @@ int AlsaMixerDevice::WriteVolume(const AlsaLineKey& line, DWORD level) {
             snd_ctl_elem_value_set_integer(value, c, raw);
         result = snd_hctl_elem_write(control, value);
     }
-    // A refused write leaves the device answering reads; a broken one does not.
-    if (result < 0 && snd_hctl_elem_read(control, value) < 0) broken_ = true;
+    // A refused write leaves the device answering reads; a broken one does not. A sound
+    // server's plugin tells of a lost connection once and then answers reads from what it
+    // last knew (PipeWire's does).
+    const bool lost = result == -EPIPE || result == -ECONNRESET || result == -ENOTCONN;
+    if (result < 0 && (lost || snd_hctl_elem_read(control, value) < 0)) broken_ = true;
     return result < 0 ? result : 0;
 }

@@ -51,8 +51,8 @@ public:
     // else: no switch, no other direction, no other control of the element.
     // 0, or a negative ALSA error code (-ENOENT: the device has no such control).
     int WriteVolume(const AlsaLineKey& line, DWORD level);
-    // Whether the connection broke: a call failed and the device no longer
-    // answers a plain read either.
+    // Whether the connection broke: a call failed for a lost connection, or
+    // failed and the device no longer answers a plain read either.
     bool Broken() const { return broken_; }
 
 private:

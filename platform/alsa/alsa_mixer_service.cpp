@@ -73,6 +73,10 @@ void CopyText(char* to, std::size_t size, const std::string& from) {
 // How long a read waits for a control device. A card answers in well under a
 // millisecond; a sound server that stopped answering never would.
 constexpr auto kDeviceDeadline = std::chrono::milliseconds(500);
+// How long a call to a control device may take before it is given up and the
+// device opened afresh on another thread: PipeWire's plugin waits for ever for
+// a reply from a server that is gone.
+constexpr auto kAbandonAfter = std::chrono::seconds(2);
 
 }  // namespace
 
@@ -86,9 +90,9 @@ AlsaMixerService::AlsaMixerService() {
 
 AlsaMixerService::Links AlsaMixerService::StartLinks() {
     Links links;
-    links[0] = std::make_unique<AlsaDeviceLink>(kDeviceNames[0], kDeviceDeadline);
-    links[1] =
-        std::make_unique<AlsaDeviceLink>(kDeviceNames[1], kDeviceDeadline, SysdefaultDiffers);
+    links[0] = std::make_unique<AlsaDeviceLink>(kDeviceNames[0], kDeviceDeadline, kAbandonAfter);
+    links[1] = std::make_unique<AlsaDeviceLink>(kDeviceNames[1], kDeviceDeadline, kAbandonAfter,
+                                                SysdefaultDiffers);
     return links;
 }
 
@@ -105,8 +109,8 @@ std::optional<AlsaMixerService::Binding> AlsaMixerService::Bind(const Links& lin
         for (const char* name : names)
             for (const AlsaElementEntry& element : *catalogue) {
                 if (element.index != 0 || element.name != name) continue;
-                if (auto capture = AlsaLineDirection(name, element.playbackVolume,
-                                                        element.captureVolume))
+                if (auto capture =
+                        AlsaLineDirection(name, element.playbackVolume, element.captureVolume))
                     return Binding{link.get(),
                                    {element.name, element.index, *capture},
                                    *capture ? element.captureChannels : element.playbackChannels};

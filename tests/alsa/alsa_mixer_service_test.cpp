@@ -244,6 +244,81 @@ TEST(AlsaMixerService, ALevelPendingAtCloseIsAppliedWhenTheDeviceAnswers) {
     }));
 }
 
+using namespace std::chrono_literals;
+const AlsaLineKey kServerMaster{"Master", 0, false}, kServerCapture{"Capture", 0, true};
+
+// A sound server's control plugin that waits for good for a reply from a server that is gone: the
+// stuck call is given up, and with no further move a fresh open on another thread applies the
+// pending levels, the stuck write's among them unless a newer one for its line came. The thread
+// left behind, once it returns, closes its device and leaves without applying or reporting. A
+// write that returns at once telling of the lost connection is tried again on a fresh open.
+TEST(AlsaDeviceLink, ACallStuckForGoodIsGivenUpAndAFreshOpenAppliesTheLevels) {
+    // returns at once, moves while Capture's write of 13107 is stuck (0.2 of 65535: raw 13107.2),
+    // Capture and Master then: 52428 is 0.8, raw 52428.8 -> 52429; 26214 is 0.4, raw 26214.4
+    const std::tuple<bool, std::vector<std::pair<AlsaLineKey, DWORD>>, long, long> cases[] = {
+        {false, {{kServerMaster, 0}, {kServerMaster, 52428}}, 13107, 52429},
+        {false, {{kServerMaster, 26214}, {kServerCapture, 52428}}, 52429, 26214},
+        {true, {{kServerMaster, 26214}}, 13107, 26214},
+    };
+    for (const auto& [returns, moves, capture, master] : cases) {
+        VirtualCard card({.serverElements = {"Master Playback Volume:2:0:65536:32768",
+                                             "Capture Volume:1:0:65536:100"}});
+        testing::internal::CaptureStderr();
+        const long fds = OpenFds();
+        AlsaDeviceLink link("default", 500ms, returns ? 10s : 500ms);
+        ASSERT_EQ(link.AwaitFirstOpen(), 0);
+        card.HangOpened(true);
+        link.Write(kServerCapture, 13107);
+        ASSERT_TRUE(Eventually([&] { return card.Held(true); }));  // stuck in that write
+        for (const auto& [line, level] : moves) link.Write(line, level);
+        if (returns) card.Hang(false, true);
+        EXPECT_TRUE(Eventually([&] {
+            return card.Raw("Capture Volume", true) == Values({capture}) &&
+                   card.Raw("Master Playback Volume", true) == Values({master, master});
+        }));
+        const std::vector<long> opens = card.Opens(true);
+        ASSERT_EQ(opens.size(), 2u);
+        if (!returns) {
+            EXPECT_NE(opens[1], opens[0]);
+        }
+        EXPECT_NE(opens[1], ::syscall(SYS_gettid));
+        card.Hang(false, true);  // the stuck write returns, failing
+        EXPECT_TRUE(Eventually([&] { return OpenFds() == fds + 1; }));
+        EXPECT_TRUE(link.Ask([](AlsaMixerDevice&) {}));  // after whatever was handed over since
+        EXPECT_EQ(card.Raw("Capture Volume", true), Values({capture}));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), kStopped + kBack);
+    }
+}
+
+// A server frozen for good makes every fresh open hang too: the k-th call is given up no sooner
+// than 50 ms x (2^k - 1) after the move (50, 150, 350 ms), and three are left behind at most.
+TEST(AlsaDeviceLink, ThreadsLeftBehindAreFewAndEachWaitsTwiceAsLong) {
+    VirtualCard card({.serverElements = {"Master Playback Volume:2:0:65536:32768"}});
+    testing::internal::CaptureStderr();
+    const long fds = OpenFds();
+    AlsaDeviceLink link("default", 500ms, 50ms);
+    ASSERT_EQ(link.AwaitFirstOpen(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    card.Hang(true, true);
+    link.Write(kServerMaster, 0);
+    std::size_t opens = 1;
+    for (auto elapsed = 0ms; elapsed < 1s || (opens < 4 && elapsed < 10s);) {
+        opens = card.Opens(true).size();
+        elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        ASSERT_LE(opens, 1u + (elapsed >= 50ms) + (elapsed >= 150ms) + (elapsed >= 350ms))
+            << elapsed.count() << " ms";
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(opens, 4u);
+    card.Hang(false, true);
+    EXPECT_TRUE(Eventually([&] {
+        return card.Raw("Master Playback Volume", true) == Values{0, 0};
+    }));
+    EXPECT_TRUE(Eventually([&] { return OpenFds() == fds + 1; }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), kStopped + kBack);
+}
+
 // A card pulled and plugged back in as another card: the device is opened again on its own
 // thread, a few times a second at most; each line takes its last level by name and direction,
 // and no other control is written.

@@ -3,7 +3,10 @@
 // PREFIXstate/NAME ("V1 V2 ...") shared under flock by every process using the card. Writes fail
 // after `fail_writes_after` of them; every call fails once PREFIXunplugged existed (a card
 // plugged back in is a new open) and waits while PREFIXhung does, as a sound server that stopped
-// answering. Each open appends the opening thread's id to PREFIXopens.
+// answering. A PREFIXhung that names a number holds only the opens up to it; once it is gone,
+// their writes fail with EPIPE while reads answer, as a sound server's plugin whose connection
+// was lost while it waited. A call that waits creates PREFIXhung.held. Each open appends the
+// opening thread's id to PREFIXopens.
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <fcntl.h>
@@ -12,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -32,16 +36,29 @@ struct Card {
     std::vector<Element> elements;
     std::string unplug, hung, generation;
     int state = -1;  // the state folder, open while the card is
-    mutable bool gone = false;
+    mutable bool gone = false, lost = false;
     long writesLeft = -1;  // negative: writes never fail
     std::size_t nextEvent = 0;
     long seenGeneration = -1;  // the card's generation at this open's last round of events
+    long number = 0;           // this open's place among the card's opens, from 1
 
     ~Card() { ::close(state); }
     // Whether the card is gone; a hung card first answers nothing until it is no longer hung.
     bool Unplugged() const {
-        while (::access(hung.c_str(), F_OK) == 0) ::usleep(10000);
+        for (long last; (last = LastHung()) >= number; ::usleep(10000)) {
+            lost = lost || last != LONG_MAX;
+            ::close(::open((hung + ".held").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        }
         return gone = gone || ::access(unplug.c_str(), F_OK) == 0;
+    }
+    // The last open that a hang holds: -1 for none, LONG_MAX for every one.
+    long LastHung() const {
+        FILE* file = std::fopen(hung.c_str(), "r");
+        long last = LONG_MAX;
+        if (!file) return -1;
+        if (std::fscanf(file, "stuck %ld", &last) != 1) last = LONG_MAX;
+        std::fclose(file);
+        return last;
     }
 };
 
@@ -68,6 +85,7 @@ long Generation(const Card& card, bool bump) {
 
 int Exchange(const Card& card, std::size_t key, long* io, bool write) {
     if (card.Unplugged()) return -ENODEV;
+    if (write && card.lost) return -EPIPE;
     const int fd = ::openat(card.state, card.elements[key].name.c_str(), O_RDWR | O_CLOEXEC);
     char text[256] = {};
     bool done = fd >= 0 && ::flock(fd, write ? LOCK_EX : LOCK_SH) == 0 &&
@@ -160,8 +178,13 @@ int Configure(snd_config_t* conf, Card& card) {
     const std::string prefix(text, std::string_view(text).rfind("state"));
     card.unplug = prefix + "unplugged", card.hung = prefix + "hung";
     card.generation = prefix + "generation";
-    if (FILE* opens = std::fopen((prefix + "opens").c_str(), "a"))
-        std::fprintf(opens, "%ld\n", static_cast<long>(::syscall(SYS_gettid))), std::fclose(opens);
+    if (FILE* opens = std::fopen((prefix + "opens").c_str(), "a+")) {
+        std::fprintf(opens, "%ld\n", static_cast<long>(::syscall(SYS_gettid)));
+        std::fflush(opens);
+        std::rewind(opens);
+        for (int c; (c = std::fgetc(opens)) != EOF;) card.number += c == '\n';
+        std::fclose(opens);
+    }
     snd_config_iterator_t i, next;
     snd_config_for_each(i, next, elements) {
         Element& e = card.elements.emplace_back();

@@ -67,6 +67,18 @@ public:
         const auto file = folder_ / (server ? "server-hung" : "hung");
         hung ? void(std::ofstream(file) << "stuck\n") : void(std::filesystem::remove(file));
     }
+    // Every call of the opens made so far (or the server's) waits until Hang(false); then their
+    // writes fail with EPIPE and reads answer, as a connection lost while it hung. Later opens
+    // answer.
+    void HangOpened(bool server = false) const {
+        const auto file = folder_ / (server ? "server-hung" : "hung");
+        std::ofstream(file.string() + ".new") << "stuck " << Opens(server).size() << "\n";
+        std::filesystem::rename(file.string() + ".new", file);
+    }
+    // Whether a call to the card (or the server's) has waited on a hang.
+    bool Held(bool server = false) const {
+        return std::filesystem::exists(folder_ / (server ? "server-hung.held" : "hung.held"));
+    }
     // The thread ids that opened the card (or the server's), in order.
     std::vector<long> Opens(bool server = false) const {
         std::ifstream in(folder_ / (server ? "server-opens" : "opens"));
