@@ -58,6 +58,10 @@ pipewire)
     >"$dir/dbus.log" 2>&1 &
   pids+=("$!")
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$private/bus"
+  # The program reaches the server only through a link made once its sink and
+  # source are the defaults, as a server restored from its state is reached: a
+  # write that came sooner would go to whatever was the default then.
+  export PIPEWIRE_REMOTE=e2e-ready
   ;;
 *) die "unknown server $server" ;;
 esac
@@ -70,11 +74,14 @@ server_up() {
     pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
       --use-pid-file=no --disable-shm >"$log" 2>&1 & daemons=("$!")
   else
-    rm -f "$private/pipewire-0" "$private/pipewire-0.lock"
+    # A new server starts from nothing, as the null sink it gets is new: the
+    # session manager restores no volume saved by the one before.
+    rm -rf "$private/pipewire-0" "$private/pipewire-0.lock" "$private/e2e-ready" \
+      "$XDG_STATE_HOME/wireplumber"
     pipewire >"$log" 2>&1 & daemons=("$!")
     poll 10 test -S "$private/pipewire-0" || return 1
-    wireplumber >>"$log" 2>&1 & daemons+=("$!")
-    pipewire -c "$pulse_conf" >>"$log" 2>&1 & daemons+=("$!")
+    PIPEWIRE_REMOTE=pipewire-0 wireplumber >>"$log" 2>&1 & daemons+=("$!")
+    PIPEWIRE_REMOTE=pipewire-0 pipewire -c "$pulse_conf" >>"$log" 2>&1 & daemons+=("$!")
   fi
   pids+=("${daemons[@]}")
   poll 20 pactl info >/dev/null 2>&1 || return 1
@@ -87,6 +94,7 @@ server_up() {
     # Defaults are taken once the session manager knows the nodes.
     poll 10 pactl set-default-sink e2e_sink 2>/dev/null &&
       poll 10 pactl set-default-source e2e_source 2>/dev/null || return 1
+    ln -s pipewire-0 "$private/e2e-ready"
   fi
 }
 # restart_server: the server killed and started again, and a recording of what
