@@ -25,7 +25,7 @@ fuzz-long: deps
 	cmake --build --preset fuzz --target fuzz_long
 
 # The window soak with a million user actions under ASan and UBSan, its
-# private memory sampled along the way (the suite runs 10,000).
+# private memory sampled along the way (the suite runs 2,000).
 soak-long: deps
 	cmake --preset debug
 	cmake --build --preset debug --target integration_soak
