@@ -41,7 +41,7 @@ else:
     windows = [f"{n.getRoleName()} {n.name}" for n in alert.parent if n.getRoleName() != "alert"]
     texts = pyatspi.findAllDescendants(alert, lambda n: n.getRoleName() == "label" and n.name)
     print(" | ".join(windows + [n.name for n in texts]))  # a window shown already comes first
-    ok = pyatspi.findDescendant(alert, lambda n: n.getRoleName() == "push button").queryAction()
+    ok = pyatspi.findDescendant(alert, lambda n: n.getRoleName() in ("push button", "button")).queryAction()
     ok.doAction(next(i for i in range(ok.nActions) if ok.getName(i) == "Press"))
 EOF
 }

@@ -129,6 +129,10 @@ is() { [ "$(volume "$1")" = "$2" ]; }
 server_up || skip "$server did not start: $(tail -n 3 "$dir/server.1.log")"
 pactl set-sink-volume @DEFAULT_SINK@ 20000
 pactl set-source-volume @DEFAULT_SOURCE@ 8000
+# PipeWire 1.4's null sink made a source keeps no volume, whoever sets it.
+ways="sink source"
+poll 2 is source 8000,8000 ||
+  { ways=sink; echo "NOTE: this $server's source keeps no volume: the microphone is not checked"; }
 if [ "$server" = pulseaudio ]; then card --server pulse; else card --server "pipewire:$alsa_plugins"; fi
 
 case ${case#*.} in
@@ -144,14 +148,14 @@ restart)
   poll 10 grep -q 'device default answers again' "$dir/program.log" || fail "no word of the server"
   card_before=$(levels sysdefault)
   # Muted from outside after the program opened the server: a move leaves it muted.
-  pactl set-sink-mute @DEFAULT_SINK@ 1
-  pactl set-source-mute @DEFAULT_SOURCE@ 1
+  for way in $ways; do pactl "set-$way-mute" "@DEFAULT_${way^^}@" 1; done
   xdotool key Right
   sink_reaches 54001,54001 "master reached the server that answered late"
   # The microphone, at the card's Mic (3) at start, goes to the server's source.
   xdotool key Tab Right shift+Tab
-  poll 5 is source 24000,24000 || fail "source volume $(volume source), expected 24000,24000"
-  for way in sink source; do
+  [ "$ways" = sink ] || poll 5 is source 24000,24000 ||
+    fail "source volume $(volume source), expected 24000,24000"
+  for way in $ways; do
     pactl "get-$way-mute" "@DEFAULT_${way^^}@" | grep -q yes || fail "a move unmuted the $way"
   done
   [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
