@@ -178,19 +178,24 @@ TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
     }
     EXPECT_EQ(card.Raw("Master Playback Volume"), Values({0, 0}));  // the card's own: no more
     EXPECT_EQ(card.Raw("Mic Playback Volume"), Values({8}));
-    // a control set from outside, to what, its values after the next move
-    const std::tuple<const char*, const char*, Values> outside[] = {
-        {"Line Playback Switch", "off", {0, 0}},
-        {"Line Capture Switch", "off", {0, 0}},
-        {"Line Capture Volume", "50", {50, 50}},
-        {"Line Playback Volume", "9,3", {31, 31}}};  // the same level again reaches the card
-    for (auto [control, value, values] : outside)
+    // a control set from outside, to what: a move of the line leaves it so
+    const std::pair<const char*, const char*> outside[] = {{"Line Playback Switch", "off"},
+                                                           {"Line Capture Switch", "off"},
+                                                           {"Line Capture Volume", "50"}};
+    for (auto [control, value] : outside)
         ASSERT_EQ(card.Amixer(std::string("-D sysdefault cset name='") + control + "' " + value),
                   0);
+    EXPECT_EQ(m.Write(line, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(m.Read(line), 0u);
+    for (const char* control : {"Line Playback Switch", "Line Capture Switch"})
+        EXPECT_EQ(card.Raw(control), Values({0, 0})) << control;
+    EXPECT_EQ(card.Raw("Line Capture Volume"), Values({50, 50}));
+    // A level set from outside is seen, and the level written before still reaches the card.
+    ASSERT_EQ(card.Amixer("-D sysdefault cset name='Line Playback Volume' 9,3"), 0);
     EXPECT_EQ(m.Read(line), 19026u);  // the louder channel: 9 * 65535 / 31 = 19026.29
-    EXPECT_EQ(m.Write(line, 65535), MMSYSERR_NOERROR);
-    EXPECT_EQ(m.Read(line), 65535u);
-    for (auto [control, value, values] : outside) EXPECT_EQ(card.Raw(control), values) << control;
+    EXPECT_EQ(m.Write(line, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(m.Read(line), 0u);
+    EXPECT_EQ(card.Raw("Line Playback Volume"), Values({0, 0}));
     card.Unplug();  // without the card, the lines the server lacks stay empty
     EXPECT_EQ(Mixer().Line(kSpeakers).first, "Master");
     EXPECT_EQ(Mixer().Line(kLine).first, "");
@@ -211,12 +216,18 @@ TEST(AlsaMixerService, AStuckServerTakesTheLastLevelWhenItAnswersAndTheCardGoesO
         const DWORD master = m->Line(kSpeakers).second, line = m->Line(kLine).second;
         if (!close) testing::internal::CaptureStderr();
         card.Hang(true, true);
-        for (DWORD level : {0, 13107, 65535, 39321})
+        EXPECT_EQ(m->Write(master, 0), MMSYSERR_NOERROR);
+        EXPECT_EQ(m->Read(master), std::nullopt);  // stuck on that write past the deadline
+        for (DWORD level : {13107, 65535, 39321})
             EXPECT_EQ(m->Write(master, level), MMSYSERR_NOERROR);
-        EXPECT_EQ(m->Write(line, 65535), MMSYSERR_NOERROR);
-        EXPECT_TRUE(Eventually([&] { return card.Raw("Line Playback Volume") == Values{31, 31}; }));
-        EXPECT_EQ(m->Read(master), std::nullopt);  // the server does not answer
-        if (close) m.reset();
+        if (close) {
+            m.reset();
+        } else {
+            EXPECT_EQ(m->Write(line, 65535), MMSYSERR_NOERROR);
+            EXPECT_TRUE(Eventually([&] {
+                return card.Raw("Line Playback Volume") == Values{31, 31};
+            }));
+        }
         card.Hang(false, true);
         // 39321 of 65535 is 0.6, 39321.6 of 65536 raw steps: 39322
         EXPECT_TRUE(Eventually([&] {
