@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -20,11 +21,6 @@ struct VirtualCardOptions {
     std::vector<std::string> elements{};        // write-config's ELEMENTs; empty = the full card
     long failWritesAfter = -1;                  // writes fail after this many (per open); -1 never
     std::vector<std::string> serverElements{};  // given: `default` is a sound server's card
-};
-
-struct CommandResult {
-    int status = -1;  // exit status, -1 when it did not exit normally
-    std::string output;
 };
 
 class VirtualCard {
@@ -52,9 +48,7 @@ public:
     VirtualCard(const VirtualCard&) = delete;
     VirtualCard& operator=(const VirtualCard&) = delete;
 
-    const std::filesystem::path& Folder() const { return folder_; }
     std::filesystem::path ConfigPath() const { return folder_ / "asound.conf"; }
-    std::filesystem::path CapturePath() const { return folder_ / "capture.wav"; }
     // Every later use of the card fails, as with a pulled USB card; Replug lets new opens find
     // it again, with the values it had or, given elements, as another card with fresh values.
     void Unplug() const { std::ofstream(folder_ / "unplugged") << "gone\n"; }
@@ -86,8 +80,8 @@ public:
         for (long id; in >> id;) ids.push_back(id);
         return ids;
     }
-    // Runs "amixer -D default ARGS" on this card ("-D sysdefault" in ARGS wins).
-    CommandResult Amixer(const std::string& args) const {
+    // Runs "amixer -D default ARGS" on this card ("-D sysdefault" in ARGS wins): its exit status.
+    int Amixer(const std::string& args) const {
         return Run("ALSA_CONFIG_PATH='" + ConfigPath().string() + "' amixer -D default " + args);
     }
     // A control's channel values as the card (or with `server`, the sound server's
@@ -107,18 +101,13 @@ private:
     void WriteConfig(const std::vector<std::string>& elements) {
         std::string command = command_;
         for (const auto& e : elements) command += " '" + e + "'";
-        if (Run(command).status != 0) throw std::runtime_error("failed: " + command);
+        if (Run(command) != 0) throw std::runtime_error("failed: " + command);
         snd_config_update_free_global();  // alsa-lib reads the new configuration next time
     }
-    static CommandResult Run(const std::string& command) {  // quoted with '...': no ' inside
-        CommandResult result;
-        FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-        char buffer[512];
-        for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            result.output.append(buffer, n);
-        int status = pipe ? ::pclose(pipe) : -1;
-        if (status != -1 && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-        return result;
+    // The exit status, -1 when it did not exit normally; quoted with '...': no ' inside.
+    static int Run(const std::string& command) {
+        const int status = std::system((command + " >/dev/null 2>&1").c_str());
+        return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::filesystem::path folder_;
     std::string command_;  // write-config without the elements
