@@ -64,8 +64,6 @@ struct Card {
 
 Card& CardOf(snd_ctl_ext_t* ext) { return *static_cast<Card*>(ext->private_data); }
 
-// Reads control `key`'s values into `io` or, with `write`, replaces them with
-// `io`, under the lock of the control's state file.
 // The card's generation counts the writes of every process to it, so a round of events
 // can tell whether anything changed; with `bump`, counts one more.
 long Generation(const Card& card, bool bump) {
@@ -83,6 +81,8 @@ long Generation(const Card& card, bool bump) {
     return value;
 }
 
+// Reads control `key`'s values into `io` or, with `write`, replaces them with
+// `io`, under the lock of the control's state file.
 int Exchange(const Card& card, std::size_t key, long* io, bool write) {
     if (card.Unplugged()) return -ENODEV;
     if (write && card.lost) return -EPIPE;
