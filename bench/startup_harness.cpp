@@ -12,7 +12,11 @@
 //
 // Usage: startup_harness [--runs N] [--settle-ms MS] [--env NAME=VALUE]...
 //                        [--tsv FILE] LABEL=PROGRAM...
-// The first program is the floor the others are compared with.
+// The first program is the floor the others are compared with. Each round
+// starts with the next program in turn, so none always runs right after
+// another, and each program's paint is also divided by the floor's of the
+// same round: the median of those ratios is steadier than the ratio of the
+// medians when the machine's speed drifts.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -49,6 +53,7 @@ struct Program {
     std::string label;
     std::string path;
     std::vector<double> paintMs, mapMs, rssMb;
+    std::vector<double> paintRatios;  // to the floor's paint of the same round
     int failures = 0;
 };
 
@@ -85,7 +90,7 @@ Options parse(int argc, char** argv) {
             o.tsv = next();
         } else if (a.find('=') != std::string::npos && a[0] != '-') {
             const auto eq = a.find('=');
-            o.programs.push_back(Program{a.substr(0, eq), a.substr(eq + 1), {}, {}, {}, 0});
+            o.programs.push_back(Program{a.substr(0, eq), a.substr(eq + 1), {}, {}, {}, {}, 0});
         } else {
             usage();
         }
@@ -107,8 +112,8 @@ std::optional<std::pair<pid_t, int>> startXvfb() {
         dup2(devnull, 1);
         dup2(devnull, 2);
         const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-               "-br", "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-br",
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -167,8 +172,7 @@ public:
                 XNextEvent(dpy_, &ev);
                 if (ev.type == CreateNotify && ev.xcreatewindow.parent == root_) {
                     const Window w = ev.xcreatewindow.window;
-                    windows_[w] = WindowState{
-                        XDamageCreate(dpy_, w, XDamageReportNonEmpty), false};
+                    windows_[w] = WindowState{XDamageCreate(dpy_, w, XDamageReportNonEmpty), false};
                 } else if (ev.type == MapNotify && windows_.count(ev.xmap.window) != 0) {
                     windows_[ev.xmap.window].mapped = true;
                     if (!mapped) mapped = msSince(t0);
@@ -302,6 +306,16 @@ double median(std::vector<double> v) {
     return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// The q-quantile, between the two nearest samples.
+double quantile(std::vector<double> v, double q) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const double at = q * static_cast<double>(v.size() - 1);
+    const auto below = static_cast<std::size_t>(at);
+    const std::size_t above = std::min(below + 1, v.size() - 1);
+    return v[below] + (v[above] - v[below]) * (at - static_cast<double>(below));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -327,8 +341,12 @@ int main(int argc, char** argv) {
 
     // One unmeasured run each fills the caches (fonts, shared libraries).
     for (auto& p : options.programs) harness.run(p);
+    const std::size_t count = options.programs.size();
     for (int round = 0; round < options.runs; ++round) {
-        for (auto& p : options.programs) {
+        std::vector<std::optional<double>> paints(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t i = (static_cast<std::size_t>(round) + k) % count;
+            Program& p = options.programs[i];
             const RunResult r = harness.run(p);
             if (!r.ok) {
                 ++p.failures;
@@ -339,7 +357,11 @@ int main(int argc, char** argv) {
             p.paintMs.push_back(r.paintMs);
             p.mapMs.push_back(r.mapMs);
             p.rssMb.push_back(r.rssMb);
+            paints[i] = r.paintMs;
         }
+        for (std::size_t i = 1; i < count; ++i)
+            if (paints[0] && paints[i] && *paints[0] > 0)
+                options.programs[i].paintRatios.push_back(*paints[i] / *paints[0]);
     }
     XCloseDisplay(dpy);
     kill(xvfb->first, SIGTERM);
@@ -354,14 +376,17 @@ int main(int argc, char** argv) {
         const double paint = median(p.paintMs), map = median(p.mapMs), rss = median(p.rssMb);
         std::printf("  %-30s %9.1f ms %7.1f ms %7.1f MB", p.label.c_str(), paint, map, rss);
         if (&p != &floor && floorPaint > 0 && floorRss > 0) {
-            std::printf("   (x%.2f time, x%.2f RSS of %s)", paint / floorPaint, rss / floorRss,
-                        floor.label.c_str());
+            std::printf("   (x%.2f time, x%.2f RSS of %s; paired x%.3f, middle half x%.3f-x%.3f)",
+                        paint / floorPaint, rss / floorRss, floor.label.c_str(),
+                        median(p.paintRatios), quantile(p.paintRatios, 0.25),
+                        quantile(p.paintRatios, 0.75));
         }
         if (p.failures > 0) std::printf("   %d failed runs", p.failures);
         std::printf("\n");
         if (tsv != nullptr) {
-            std::fprintf(tsv, "%s\t%.2f\t%.2f\t%.2f\t%zu\t%d\n", p.label.c_str(), paint, map, rss,
-                         p.paintMs.size(), p.failures);
+            std::fprintf(tsv, "%s\t%.2f\t%.2f\t%.2f\t%zu\t%d\t%.4f\n", p.label.c_str(), paint, map,
+                         rss, p.paintMs.size(), p.failures,
+                         &p == &floor ? 1.0 : median(p.paintRatios));
         }
     }
     if (tsv != nullptr) std::fclose(tsv);

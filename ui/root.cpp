@@ -87,17 +87,20 @@ std::int32_t Root::MsgBox(const std::string& Prompt, std::int32_t /*Buttons*/) {
     return vbOK;
 }
 
-// Centred on the screen the first time it is shown.
+// Centred on the screen the first time it is shown. The frame counts where the
+// window system tells its size before the window is shown. On X11 it never
+// does: the frame comes with the window manager, once the window is mapped, and
+// asking first would cost three round trips to the display server at start.
 void Root::setVisible(bool visible) {
     if (visible && !placed_) {
         placed_ = true;
         if (const QScreen* screen = this->screen()) {
-            // The frame counts where the window system already tells its size.
-            create();
+            if (QGuiApplication::platformName() != QLatin1String("xcb")) create();
             const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
             QRect outer(QPoint(0, 0), size().grownBy(frame));
             outer.moveCenter(screen->availableGeometry().center());
-            move(outer.topLeft());
+            // The client area: a window not created yet has no frame to place by.
+            setGeometry(outer.marginsRemoved(frame));
         }
     }
     QWidget::setVisible(visible);

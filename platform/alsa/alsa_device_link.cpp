@@ -71,6 +71,9 @@ struct AlsaDeviceLink::Shared : std::enable_shared_from_this<Shared> {
     bool watcherIdle = false;                    // the watcher sleeps until a call begins
     std::optional<Clock::time_point> busySince;  // while the current thread is in a call to ALSA
     std::shared_ptr<const AlsaCatalogue> catalogue;
+    // While the catalogue's readings still hold: where the device tells of a
+    // change. Emptied before the thread next calls into ALSA.
+    std::vector<pollfd> readingsHold;
     // A level stays here while it is written, so that a thread given up in the
     // write leaves it to the next one.
     std::map<AlsaLineKey, DWORD> pending;
@@ -105,6 +108,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     // A call to ALSA, made without the lock; false when this thread was given
     // up during it.
     auto call = [&](auto&& what) {
+        readingsHold.clear();
         busySince = Clock::now();
         if (watcherIdle) watch.notify_one();
         lock.unlock();
@@ -121,14 +125,15 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
         if (!wants) firstOpen = -ENODEV, givenUp = true, done.notify_all();
     }
     // On the way out, levels still pending are applied: the last move before a close counts.
-    while (generation == mine && (!quit || (device && !pending.empty()))) {
+    // A device given up has nothing more to do: its thread and the watcher leave at once,
+    // so that dropping the link costs its owner no wait.
+    while (generation == mine && !givenUp && (!quit || (device && !pending.empty()))) {
         std::string message;
         int refused = 0;
         if (!device && posted != finished) {  // a question for a device that broke meanwhile
             finished = posted.load();
             done.notify_all();
-        } else if (!device && (givenUp || Clock::now() < nextOpen)) {
-            if (givenUp) wake.wait(lock, [&] { return quit; });
+        } else if (!device && Clock::now() < nextOpen) {
             wake.wait_until(lock, nextOpen, [&] { return quit; });
         } else if (!device) {
             int error = 0;
@@ -136,6 +141,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
             nextOpen = Clock::now() + kReopenInterval;
             if (device) {
                 catalogue = std::make_shared<const AlsaCatalogue>(device->Catalogue());
+                readingsHold = device->ChangeDescriptors();
                 open = true;
                 firstOpen = 0;
                 done.notify_all();
@@ -194,6 +200,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
         }
     }
     const bool current = generation == mine;
+    readingsHold.clear();
     lock.unlock();
     device.reset();
     lock.lock();
@@ -204,6 +211,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     }
     ended = true;
     done.notify_all();
+    watch.notify_all();
 }
 
 // A call stuck in ALSA cannot notice it itself, and the window's calls cannot
@@ -220,7 +228,7 @@ void AlsaDeviceLink::Shared::Watch() {
         done.notify_all();
         return;
     }
-    while (!quit) {
+    while (!quit && !ended) {
         if (!busySince) {
             watcherIdle = true;
             watch.wait(lock);
@@ -312,6 +320,20 @@ int AlsaDeviceLink::AwaitFirstOpen() {
 std::shared_ptr<const AlsaCatalogue> AlsaDeviceLink::Catalogue() const {
     std::lock_guard lock(shared_->mutex);
     return shared_->catalogue;
+}
+
+std::optional<AlsaVolumeReading> AlsaDeviceLink::ReadingAtOpen(const AlsaLineKey& line) const {
+    Shared& s = *shared_;
+    std::lock_guard lock(s.mutex);
+    if (s.readingsHold.empty() || !s.pending.empty() || !s.catalogue) return std::nullopt;
+    // The thread clears the descriptors under the lock before it next touches the
+    // device, so they are open while listed. Polling takes no event away.
+    std::vector<pollfd> descriptors = s.readingsHold;
+    if (poll(descriptors.data(), descriptors.size(), 0) != 0) return std::nullopt;
+    for (const AlsaElementEntry& element : *s.catalogue)
+        if (element.name == line.name && element.index == line.index)
+            return line.capture ? element.captureReading : element.playbackReading;
+    return std::nullopt;
 }
 
 bool AlsaDeviceLink::Ask(std::function<void(AlsaMixerDevice&)> job) {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -47,6 +48,11 @@ public:
     int AwaitFirstOpen();
     // The elements of the device as it was last opened; null before that.
     std::shared_ptr<const AlsaCatalogue> Catalogue() const;
+    // The line's volume as read when the device was opened, as long as nothing
+    // can have changed it since: the device has done nothing since it opened,
+    // no level is waiting, and the device tells of no change. Answers the
+    // reads at start without waiting for the device's thread.
+    std::optional<AlsaVolumeReading> ReadingAtOpen(const AlsaLineKey& line) const;
     // Runs job(device) on the link's thread after the levels handed over
     // before it. False when the device is not open, did not answer within the
     // deadline, or is still busy with an earlier question that did not. What

@@ -5,6 +5,17 @@
 #include "platform/alsa/alsa_line_volume.h"
 #include "platform/alsa/level_scaling.h"
 
+namespace {
+
+std::optional<AlsaVolumeReading> ReadingOf(const AlsaLineVolume& volume) {
+    AlsaVolumeReading reading;
+    if (volume.Range(reading.rawMin, reading.rawMax) < 0 || volume.ReadLoudest(reading.loudest) < 0)
+        return std::nullopt;
+    return reading;
+}
+
+}  // namespace
+
 std::unique_ptr<AlsaMixerDevice> AlsaMixerDevice::Open(const std::string& name, int& error) {
     snd_mixer_t* mixer = nullptr;
     error = snd_mixer_open(&mixer, 0);
@@ -21,10 +32,12 @@ std::unique_ptr<AlsaMixerDevice> AlsaMixerDevice::Open(const std::string& name, 
         if (auto volume = AlsaLineVolume::Of(e, false)) {
             entry.playbackVolume = true;
             entry.playbackChannels = volume->Channels();
+            entry.playbackReading = ReadingOf(*volume);
         }
         if (auto volume = AlsaLineVolume::Of(e, true)) {
             entry.captureVolume = true;
             entry.captureChannels = volume->Channels();
+            entry.captureReading = ReadingOf(*volume);
         }
     }
     error = 0;
@@ -39,6 +52,15 @@ snd_mixer_elem_t* AlsaMixerDevice::Element(const AlsaLineKey& line) const {
     snd_mixer_selem_id_set_name(id, line.name.c_str());
     snd_mixer_selem_id_set_index(id, line.index);
     return snd_mixer_find_selem(mixer_, id);
+}
+
+std::vector<pollfd> AlsaMixerDevice::ChangeDescriptors() const {
+    const int count = snd_mixer_poll_descriptors_count(mixer_);
+    std::vector<pollfd> descriptors(count > 0 ? static_cast<std::size_t>(count) : 0);
+    if (count <= 0 || snd_mixer_poll_descriptors(mixer_, descriptors.data(),
+                                                 static_cast<unsigned>(count)) != count)
+        return {};
+    return descriptors;
 }
 
 int AlsaMixerDevice::Refresh() {

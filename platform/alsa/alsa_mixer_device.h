@@ -5,6 +5,7 @@
 #pragma once
 
 #include <alsa/asoundlib.h>
+#include <poll.h>
 
 #include <compare>
 #include <memory>
@@ -22,12 +23,19 @@ struct AlsaLineKey {
     friend auto operator<=>(const AlsaLineKey&, const AlsaLineKey&) = default;
 };
 
-// An element as the device listed it when it was opened.
+// A volume as the device had it when it was opened: its raw range and its loudest channel.
+struct AlsaVolumeReading {
+    long rawMin = 0, rawMax = 0, loudest = 0;
+};
+
+// An element as the device listed it when it was opened; a volume that could
+// not be read then has no reading.
 struct AlsaElementEntry {
     std::string name;
     unsigned index = 0;
     bool playbackVolume = false, captureVolume = false;
     unsigned playbackChannels = 0, captureChannels = 0;
+    std::optional<AlsaVolumeReading> playbackReading, captureReading;
 };
 using AlsaCatalogue = std::vector<AlsaElementEntry>;
 
@@ -44,6 +52,9 @@ public:
     // The line's element as the mixer has it now; nullptr when it is gone.
     snd_mixer_elem_t* Element(const AlsaLineKey& line) const;
 
+    // The descriptors that become ready when anything on the device changed
+    // since the last Refresh; empty when the device cannot tell.
+    std::vector<pollfd> ChangeDescriptors() const;
     // Takes in what changed on the card since the last call (also changes made
     // by other programs). 0, or a negative ALSA error code.
     int Refresh();

@@ -237,16 +237,19 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
         long rawMin = 0, rawMax = 0;
     };
     auto volume = std::make_shared<Volume>();
-    if (!binding->link->Ask([key = binding->key, volume](AlsaMixerDevice& device) {
-            if (device.Refresh() < 0) return;
-            snd_mixer_elem_t* e = device.Element(key);
-            auto line = AlsaLineVolume::Of(e, key.capture);
-            if (!line) {
-                volume->result = e ? MIXERR_INVALCONTROL : MIXERR_INVALLINE;
-                return;
-            }
-            if (line->Range(volume->rawMin, volume->rawMax) == 0) volume->result = MMSYSERR_NOERROR;
-        }))
+    auto fromDevice = [key = binding->key, volume](AlsaMixerDevice& device) {
+        if (device.Refresh() < 0) return;
+        snd_mixer_elem_t* e = device.Element(key);
+        auto line = AlsaLineVolume::Of(e, key.capture);
+        if (!line) {
+            volume->result = e ? MIXERR_INVALCONTROL : MIXERR_INVALLINE;
+            return;
+        }
+        if (line->Range(volume->rawMin, volume->rawMax) == 0) volume->result = MMSYSERR_NOERROR;
+    };
+    if (auto reading = binding->link->ReadingAtOpen(binding->key))
+        *volume = {MMSYSERR_NOERROR, reading->rawMin, reading->rawMax};
+    else if (!binding->link->Ask(fromDevice))
         return MMSYSERR_ERROR;
     if (volume->result != MMSYSERR_NOERROR) return volume->result;
 
@@ -290,18 +293,21 @@ MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDE
     auto binding = DetailsTarget(hmxobj, pmxcd, fdwDetails, result);
     if (!binding) return result;
     auto read = std::make_shared<std::pair<MMRESULT, DWORD>>(MMSYSERR_ERROR, 0);
-    if (!binding->link->Ask([key = binding->key, read](AlsaMixerDevice& device) {
-            if (device.Refresh() < 0) return;  // the device stopped answering
-            auto volume = AlsaLineVolume::Of(device.Element(key), key.capture);
-            if (!volume) {
-                read->first = MIXERR_INVALCONTROL;
-                return;
-            }
-            long rawMin = 0, rawMax = 0, raw = 0;
-            if (volume->Range(rawMin, rawMax) < 0 || volume->ReadLoudest(raw) < 0) return;
-            read->second = RawToLevel(raw, rawMin, rawMax);
-            read->first = MMSYSERR_NOERROR;
-        }))
+    auto fromDevice = [key = binding->key, read](AlsaMixerDevice& device) {
+        if (device.Refresh() < 0) return;  // the device stopped answering
+        auto volume = AlsaLineVolume::Of(device.Element(key), key.capture);
+        if (!volume) {
+            read->first = MIXERR_INVALCONTROL;
+            return;
+        }
+        long rawMin = 0, rawMax = 0, raw = 0;
+        if (volume->Range(rawMin, rawMax) < 0 || volume->ReadLoudest(raw) < 0) return;
+        read->second = RawToLevel(raw, rawMin, rawMax);
+        read->first = MMSYSERR_NOERROR;
+    };
+    if (auto reading = binding->link->ReadingAtOpen(binding->key))
+        *read = {MMSYSERR_NOERROR, RawToLevel(reading->loudest, reading->rawMin, reading->rawMax)};
+    else if (!binding->link->Ask(fromDevice))
         return MMSYSERR_ERROR;
     if (read->first != MMSYSERR_NOERROR) return read->first;
     MIXERCONTROLDETAILS_UNSIGNED value{read->second};

@@ -11,9 +11,11 @@
 // volume, presented as 0..65535 whatever the element's raw range. Handles are
 // small numbers naming the mixers this service opened; 0 is never one.
 //
-// Each control device lives on a thread of its own (alsa_device_link.h). The
-// reads at start wait for it no longer than a deadline; a level set is handed
-// to it and never waited for. A line is bound to a device by its names each
+// Each control device lives on a thread of its own (alsa_device_link.h), which
+// reads every volume as it opens the device. The reads at start take those
+// readings while nothing can have changed them since, else ask the device's
+// thread and wait no longer than a deadline; a level set is handed to it and
+// never waited for. A line is bound to a device by its names each
 // time it is used, so when "default" appears late or comes back, the lines it
 // serves go to it again.
 #pragma once

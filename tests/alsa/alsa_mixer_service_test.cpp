@@ -120,7 +120,8 @@ TEST(AlsaMixerService, FailuresAreLoggedOncePerKindAndNothingStaysOpen) {
     for (int i = 0; i < 20; ++i) EXPECT_EQ(Mixer().opened, MMSYSERR_NOERROR);
     EXPECT_EQ(OpenFds(), before);
     Mixer m;
-    EXPECT_EQ(OpenFds(), before + 1);  // default and sysdefault, one card here, opened once
+    // default and sysdefault, one card here, opened once: its state folder and its change watch
+    EXPECT_EQ(OpenFds(), before + 2);
     testing::internal::CaptureStderr();
     const DWORD master = m.Line(kSpeakers).second;
     for (DWORD level : {0, 30000, 65535}) {
@@ -197,6 +198,21 @@ TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
     EXPECT_EQ(Mixer().Line(kLine).first, "");
 }
 
+// The reads at start take the levels the device's thread read as it opened the device, without
+// waiting for it: they are answered while the card hangs. A level another program set since is
+// read from the card.
+TEST(AlsaMixerService, TheStartsReadsTakeTheLevelsReadAtOpenUnlessOneChangedSince) {
+    VirtualCard card({.elements = {"Master Playback Volume:2:0:87:60"}});
+    Mixer m;
+    card.Hang(true);
+    const DWORD master = m.Line(kSpeakers).second;
+    EXPECT_NE(master, 0u);
+    EXPECT_EQ(m.Read(master), 45197u);  // 60 * 65535 / 87 = 45196.55
+    card.Hang(false);
+    ASSERT_EQ(card.Amixer("-D sysdefault cset name='Master Playback Volume' 30,20"), 0);
+    EXPECT_EQ(m.Read(master), 22598u);  // the louder channel: 30 * 65535 / 87 = 22598.28
+}
+
 const std::string kStopped =
     "pegelwerk: the mixer device default stopped answering; its lines take their last levels "
     "when it is back\n";
@@ -271,7 +287,8 @@ TEST(AlsaDeviceLink, ACallStuckForGoodIsGivenUpAndAFreshOpenAppliesTheLevels) {
         EXPECT_TRUE(returns || opens[1] != opens[0]);
         EXPECT_NE(opens[1], ::syscall(SYS_gettid));
         card.Hang(false, true);  // the stuck write returns, failing
-        EXPECT_TRUE(Eventually([&] { return OpenFds() == fds + 1; }));
+        EXPECT_TRUE(
+            Eventually([&] { return OpenFds() == fds + 2; }));  // one open: state, change watch
         EXPECT_TRUE(link.Ask([](AlsaMixerDevice&) {}));  // after whatever was handed over since
         EXPECT_EQ(card.Raw("Capture Volume", true), Values({capture}));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), kStopped + kBack);
@@ -303,7 +320,7 @@ TEST(AlsaDeviceLink, ThreadsLeftBehindAreFewAndEachWaitsTwiceAsLong) {
     EXPECT_TRUE(Eventually([&] {
         return card.Raw("Master Playback Volume", true) == Values{0, 0};
     }));
-    EXPECT_TRUE(Eventually([&] { return OpenFds() == fds + 1; }));
+    EXPECT_TRUE(Eventually([&] { return OpenFds() == fds + 2; }));  // one open: state, change watch
     EXPECT_EQ(testing::internal::GetCapturedStderr(), kStopped + kBack);
 }
 

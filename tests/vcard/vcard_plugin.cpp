@@ -6,11 +6,13 @@
 // answering. A PREFIXhung that names a number holds only the opens up to it; once it is gone,
 // their writes fail with EPIPE while reads answer, as a sound server's plugin whose connection
 // was lost while it waited. A call that waits creates PREFIXhung.held. Each open appends the
-// opening thread's id to PREFIXopens.
+// opening thread's id to PREFIXopens. Its poll descriptor becomes ready when any process wrote
+// to the card since the last round of events, as a real card's does.
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -35,14 +37,15 @@ struct Card {
     snd_ctl_ext_t ext{};
     std::vector<Element> elements;
     std::string unplug, hung, generation;
-    int state = -1;  // the state folder, open while the card is
+    int state = -1;    // the state folder, open while the card is
+    int changes = -1;  // watches the generation file
     mutable bool gone = false, lost = false;
     long writesLeft = -1;  // negative: writes never fail
     std::size_t nextEvent = 0;
     long seenGeneration = -1;  // the card's generation at this open's last round of events
     long number = 0;           // this open's place among the card's opens, from 1
 
-    ~Card() { ::close(state); }
+    ~Card() { ::close(state), ::close(changes); }
     // Whether the card is gone; a hung card first answers nothing until it is no longer hung.
     bool Unplugged() const {
         for (long last; (last = LastHung()) >= number; ::usleep(10000)) {
@@ -141,6 +144,8 @@ int ReadEvent(snd_ctl_ext_t* ext, snd_ctl_elem_id_t* id, unsigned* mask) {
     if (card.Unplugged()) return -ENODEV;
     if (!ext->subscribed) return -EAGAIN;
     if (card.nextEvent == 0) {
+        for (char drained[4096]; ::read(card.changes, drained, sizeof drained) > 0;) {
+        }
         const long generation = Generation(card, false);
         if (generation == card.seenGeneration) return -EAGAIN;
         card.seenGeneration = generation;
@@ -178,6 +183,9 @@ int Configure(snd_config_t* conf, Card& card) {
     const std::string prefix(text, std::string_view(text).rfind("state"));
     card.unplug = prefix + "unplugged", card.hung = prefix + "hung";
     card.generation = prefix + "generation";
+    ::close(::open(card.generation.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    card.changes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (::inotify_add_watch(card.changes, card.generation.c_str(), IN_MODIFY) < 0) return -EIO;
     if (FILE* opens = std::fopen((prefix + "opens").c_str(), "a+")) {
         std::fprintf(opens, "%ld\n", static_cast<long>(::syscall(SYS_gettid)));
         std::fflush(opens);
@@ -208,7 +216,7 @@ SND_CTL_PLUGIN_DEFINE_FUNC(pegelwerk_vcard) {
     auto* card = new Card;
     int err = Configure(conf, *card);
     card->ext.version = SND_CTL_EXT_VERSION;
-    card->ext.poll_fd = -1;
+    card->ext.poll_fd = card->changes;
     card->ext.callback = &kCallbacks;
     card->ext.private_data = card;
     if (!err) err = snd_ctl_ext_create(&card->ext, name, mode);
