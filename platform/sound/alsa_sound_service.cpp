@@ -98,14 +98,10 @@ SoundServiceSetup SoundServiceSetup::Standard() {
 
 AlsaSoundService::AlsaSoundService() : AlsaSoundService(SoundServiceSetup::Standard()) {}
 
+// The worker starts with the first sound, not with the program: a thread made
+// at start costs the window's first paint.
 AlsaSoundService::AlsaSoundService(SoundServiceSetup setup)
-    : shared_(std::make_shared<Shared>(std::move(setup))) {
-    try {
-        worker_ = std::thread([shared = shared_] { shared->Run(); });
-    } catch (const std::system_error&) {
-        // Without a worker every request is dropped.
-    }
-}
+    : shared_(std::make_shared<Shared>(std::move(setup))) {}
 
 AlsaSoundService::~AlsaSoundService() {
     if (!worker_.joinable()) return;
@@ -126,7 +122,15 @@ AlsaSoundService::~AlsaSoundService() {
 bool AlsaSoundService::sndPlaySoundA(const char* pszSound, std::uint32_t fuSound) {
     Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
-    if (!worker_.joinable() || s.quit) return false;
+    if (s.quit) return false;
+    if (!worker_.joinable()) {
+        if (pszSound == nullptr) return true;  // nothing plays
+        try {
+            worker_ = std::thread([shared = shared_] { shared->Run(); });
+        } catch (const std::system_error&) {
+            return false;  // the request is dropped; the next one tries again
+        }
+    }
     if (pszSound == nullptr) {
         s.DiscardPending();
         s.cancel = true;
