@@ -184,8 +184,10 @@ int Configure(snd_config_t* conf, Card& card) {
     card.unplug = prefix + "unplugged", card.hung = prefix + "hung";
     card.generation = prefix + "generation";
     ::close(::open(card.generation.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    // Without a watch (no inotify left) the card has no descriptor, as some plugins have none.
     card.changes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (::inotify_add_watch(card.changes, card.generation.c_str(), IN_MODIFY) < 0) return -EIO;
+    if (::inotify_add_watch(card.changes, card.generation.c_str(), IN_MODIFY) < 0)
+        ::close(card.changes), card.changes = -1;
     if (FILE* opens = std::fopen((prefix + "opens").c_str(), "a+")) {
         std::fprintf(opens, "%ld\n", static_cast<long>(::syscall(SYS_gettid)));
         std::fflush(opens);
