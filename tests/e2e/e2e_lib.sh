@@ -44,9 +44,22 @@ main_window() {
   return 1
 }
 
+# program_state: what each of the program's threads waits in, for a window that
+# never came; with gdb at hand, their stacks too.
+program_state() {
+  local t
+  for t in /proc/"$pid"/task/*; do
+    echo "$(cat "$t/comm" 2>/dev/null) $(cat "$t/wchan" 2>/dev/null) syscall $(cut -d' ' -f1 "$t/syscall" 2>/dev/null)"
+  done
+  if type -P gdb >/dev/null; then
+    timeout 30 gdb -batch -p "$pid" -ex 'thread apply all bt 12' 2>/dev/null | grep -E '^(Thread|#)'
+  fi
+}
+
 # wait_main: the main window as $win, focused.
 wait_main() {
-  poll 30 main_window || die "no main window; program log: $(cat "$dir/program.log")"
+  poll 30 main_window ||
+    die "no main window; program log: $(cat "$dir/program.log"); threads: $(program_state)"
   poll 5 xdotool windowfocus --sync "$win" 2>/dev/null || die "cannot focus the main window"
 }
 

@@ -22,7 +22,8 @@ wayland)
   DISPLAY=$(grep -o 'listening on display :[0-9]*' "$dir/weston.log" | cut -d' ' -f4)
   export DISPLAY WAYLAND_DISPLAY=wayland-e2e
   start
-  poll 30 main_window || die "no X11 window on Weston's XWayland: $(cat "$dir/program.log")"
+  poll 30 main_window ||
+    die "no X11 window on Weston's XWayland: $(cat "$dir/program.log"); threads: $(program_state)"
   # Desktops match an X11 window to its desktop entry by the window's class.
   class=$(sed -n 's/^StartupWMClass=//p' "$E2E_SOURCE_DIR/assets/de.pegelwerk.Pegelwerk.desktop")
   xprop -id "$win" WM_CLASS | grep -q "^WM_CLASS(STRING) = \".*\", \"$class\"\$" || fail "WM_CLASS is not '$class'"
