@@ -7,6 +7,12 @@ rm -rf "$dir" && mkdir -p -m 700 "$dir/run" "$dir/card"
 cd "$dir"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 export XDG_RUNTIME_DIR="$dir/run"
+# A case without a session bus of its own gets an address that refuses at once.
+# Without any, Qt's screen-reader bridge has libdbus autolaunch a bus through a
+# forked helper, and the window's thread waits in QDBusConnection::sessionBus()
+# until the helper's pipe closes; under AddressSanitizer, now and then it never
+# did, and the window never came.
+export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=$dir/no-session-bus}
 fails=0
 pids=()
 fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
@@ -51,6 +57,7 @@ program_state() {
   for t in /proc/"$pid"/task/*; do
     echo "$(cat "$t/comm" 2>/dev/null) $(cat "$t/wchan" 2>/dev/null) syscall $(cut -d' ' -f1 "$t/syscall" 2>/dev/null)"
   done
+  ps -o pid=,stat=,wchan:32=,args= --ppid "$pid" | sed 's/^/child /' || true
   if type -P gdb >/dev/null; then
     timeout 30 gdb -batch -p "$pid" -ex 'thread apply all bt 12' 2>/dev/null | grep -E '^(Thread|#)'
   fi
