@@ -325,7 +325,7 @@ std::shared_ptr<const AlsaCatalogue> AlsaDeviceLink::Catalogue() const {
 std::optional<AlsaVolumeReading> AlsaDeviceLink::ReadingAtOpen(const AlsaLineKey& line) const {
     Shared& s = *shared_;
     std::lock_guard lock(s.mutex);
-    if (s.readingsHold.empty() || !s.pending.empty() || !s.catalogue) return std::nullopt;
+    if (s.readingsHold.empty() || !s.pending.empty()) return std::nullopt;
     // The thread clears the descriptors under the lock before it next touches the
     // device, so they are open while listed. Polling takes no event away.
     std::vector<pollfd> descriptors = s.readingsHold;

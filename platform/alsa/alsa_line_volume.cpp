@@ -16,6 +16,13 @@ int AlsaLineVolume::Range(long& rawMin, long& rawMax) const {
                     : snd_mixer_selem_get_playback_volume_range(element_, &rawMin, &rawMax);
 }
 
+std::optional<AlsaVolumeReading> AlsaLineVolume::Reading() const {
+    AlsaVolumeReading reading;
+    if (Range(reading.rawMin, reading.rawMax) < 0 || ReadLoudest(reading.loudest) < 0)
+        return std::nullopt;
+    return reading;
+}
+
 bool AlsaLineVolume::HasChannel(snd_mixer_selem_channel_id_t channel) const {
     return capture_ ? snd_mixer_selem_has_capture_channel(element_, channel)
                     : snd_mixer_selem_has_playback_channel(element_, channel);

@@ -8,6 +8,11 @@
 #include <optional>
 #include <vector>
 
+// A volume as read at one moment: its raw range and its loudest channel.
+struct AlsaVolumeReading {
+    long rawMin = 0, rawMax = 0, loudest = 0;
+};
+
 class AlsaLineVolume {
 public:
     // Nothing when the element has no volume in that direction.
@@ -16,6 +21,8 @@ public:
     // Each returns 0 or a negative ALSA error code.
     int Range(long& rawMin, long& rawMax) const;
     int ReadLoudest(long& raw) const;
+    // Both of the above; nothing when either fails.
+    std::optional<AlsaVolumeReading> Reading() const;
 
     unsigned Channels() const;
 

@@ -5,17 +5,6 @@
 #include "platform/alsa/alsa_line_volume.h"
 #include "platform/alsa/level_scaling.h"
 
-namespace {
-
-std::optional<AlsaVolumeReading> ReadingOf(const AlsaLineVolume& volume) {
-    AlsaVolumeReading reading;
-    if (volume.Range(reading.rawMin, reading.rawMax) < 0 || volume.ReadLoudest(reading.loudest) < 0)
-        return std::nullopt;
-    return reading;
-}
-
-}  // namespace
-
 std::unique_ptr<AlsaMixerDevice> AlsaMixerDevice::Open(const std::string& name, int& error) {
     snd_mixer_t* mixer = nullptr;
     error = snd_mixer_open(&mixer, 0);
@@ -32,12 +21,12 @@ std::unique_ptr<AlsaMixerDevice> AlsaMixerDevice::Open(const std::string& name, 
         if (auto volume = AlsaLineVolume::Of(e, false)) {
             entry.playbackVolume = true;
             entry.playbackChannels = volume->Channels();
-            entry.playbackReading = ReadingOf(*volume);
+            entry.playbackReading = volume->Reading();
         }
         if (auto volume = AlsaLineVolume::Of(e, true)) {
             entry.captureVolume = true;
             entry.captureChannels = volume->Channels();
-            entry.captureReading = ReadingOf(*volume);
+            entry.captureReading = volume->Reading();
         }
     }
     error = 0;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/alsa/alsa_line_volume.h"
 #include "platform/mixer_records.h"
 
 // A line's volume: the element's playback volume, or its capture volume.
@@ -23,13 +24,8 @@ struct AlsaLineKey {
     friend auto operator<=>(const AlsaLineKey&, const AlsaLineKey&) = default;
 };
 
-// A volume as the device had it when it was opened: its raw range and its loudest channel.
-struct AlsaVolumeReading {
-    long rawMin = 0, rawMax = 0, loudest = 0;
-};
-
-// An element as the device listed it when it was opened; a volume that could
-// not be read then has no reading.
+// An element as the device listed it when it was opened, with its volumes as
+// read then; a volume that could not be read has no reading.
 struct AlsaElementEntry {
     std::string name;
     unsigned index = 0;

@@ -232,26 +232,8 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     if (!binding) return MIXERR_INVALLINE;
     if (pmxlc->dwControlType != MIXERCONTROL_CONTROLTYPE_VOLUME) return MIXERR_INVALCONTROL;
 
-    struct Volume {
-        MMRESULT result = MMSYSERR_ERROR;  // also when the device stopped answering
-        long rawMin = 0, rawMax = 0;
-    };
-    auto volume = std::make_shared<Volume>();
-    auto fromDevice = [key = binding->key, volume](AlsaMixerDevice& device) {
-        if (device.Refresh() < 0) return;
-        snd_mixer_elem_t* e = device.Element(key);
-        auto line = AlsaLineVolume::Of(e, key.capture);
-        if (!line) {
-            volume->result = e ? MIXERR_INVALCONTROL : MIXERR_INVALLINE;
-            return;
-        }
-        if (line->Range(volume->rawMin, volume->rawMax) == 0) volume->result = MMSYSERR_NOERROR;
-    };
-    if (auto reading = binding->link->ReadingAtOpen(binding->key))
-        *volume = {MMSYSERR_NOERROR, reading->rawMin, reading->rawMax};
-    else if (!binding->link->Ask(fromDevice))
-        return MMSYSERR_ERROR;
-    if (volume->result != MMSYSERR_NOERROR) return volume->result;
+    AlsaVolumeReading volume;
+    if (MMRESULT read = ReadVolume(*binding, volume); read != MMSYSERR_NOERROR) return read;
 
     MIXERCONTROL control{};
     const DWORD size = std::min<DWORD>(pmxlc->cbmxctrl, sizeof(MIXERCONTROL));
@@ -264,10 +246,35 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     control.lMaximum = static_cast<std::int32_t>(kLevelMaximum);
     // The published record's step count, the first word after the bounds.
     control.dwReserved[4] = static_cast<DWORD>(std::min<unsigned long>(
-        static_cast<unsigned long>(volume->rawMax) - static_cast<unsigned long>(volume->rawMin),
+        static_cast<unsigned long>(volume.rawMax) - static_cast<unsigned long>(volume.rawMin),
         0xFFFFFFFFul));
     std::memcpy(pmxlc->pamxctrl, &control, size);
     return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaMixerService::ReadVolume(const Binding& binding, AlsaVolumeReading& reading) {
+    if (auto atOpen = binding.link->ReadingAtOpen(binding.key)) {
+        reading = *atOpen;
+        return MMSYSERR_NOERROR;
+    }
+    struct Read {
+        MMRESULT result = MMSYSERR_ERROR;  // also when the device stopped answering
+        AlsaVolumeReading reading;
+    };
+    auto read = std::make_shared<Read>();
+    if (!binding.link->Ask([key = binding.key, read](AlsaMixerDevice& device) {
+            if (device.Refresh() < 0) return;
+            snd_mixer_elem_t* e = device.Element(key);
+            auto volume = AlsaLineVolume::Of(e, key.capture);
+            if (!volume) {
+                read->result = e ? MIXERR_INVALCONTROL : MIXERR_INVALLINE;
+                return;
+            }
+            if (auto now = volume->Reading()) read->result = MMSYSERR_NOERROR, read->reading = *now;
+        }))
+        return MMSYSERR_ERROR;
+    reading = read->reading;
+    return read->result;
 }
 
 std::optional<AlsaMixerService::Binding> AlsaMixerService::DetailsTarget(
@@ -292,25 +299,10 @@ MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDE
     MMRESULT result;
     auto binding = DetailsTarget(hmxobj, pmxcd, fdwDetails, result);
     if (!binding) return result;
-    auto read = std::make_shared<std::pair<MMRESULT, DWORD>>(MMSYSERR_ERROR, 0);
-    auto fromDevice = [key = binding->key, read](AlsaMixerDevice& device) {
-        if (device.Refresh() < 0) return;  // the device stopped answering
-        auto volume = AlsaLineVolume::Of(device.Element(key), key.capture);
-        if (!volume) {
-            read->first = MIXERR_INVALCONTROL;
-            return;
-        }
-        long rawMin = 0, rawMax = 0, raw = 0;
-        if (volume->Range(rawMin, rawMax) < 0 || volume->ReadLoudest(raw) < 0) return;
-        read->second = RawToLevel(raw, rawMin, rawMax);
-        read->first = MMSYSERR_NOERROR;
-    };
-    if (auto reading = binding->link->ReadingAtOpen(binding->key))
-        *read = {MMSYSERR_NOERROR, RawToLevel(reading->loudest, reading->rawMin, reading->rawMax)};
-    else if (!binding->link->Ask(fromDevice))
-        return MMSYSERR_ERROR;
-    if (read->first != MMSYSERR_NOERROR) return read->first;
-    MIXERCONTROLDETAILS_UNSIGNED value{read->second};
+    AlsaVolumeReading volume;
+    if (MMRESULT read = ReadVolume(*binding, volume); read != MMSYSERR_NOERROR)
+        return read == MIXERR_INVALLINE ? MIXERR_INVALCONTROL : read;
+    MIXERCONTROLDETAILS_UNSIGNED value{RawToLevel(volume.loudest, volume.rawMin, volume.rawMax)};
     std::memcpy(pmxcd->paDetails, &value, sizeof value);
     return MMSYSERR_NOERROR;
 }

@@ -70,6 +70,9 @@ private:
     // The line a line or control identifier names, bound now; nothing with
     // `result` set when there is none.
     std::optional<Binding> BoundLine(OpenMixer& mixer, DWORD number, MMRESULT& result);
+    // The line's volume: as read when its device opened while that still holds,
+    // else from the device, waiting no longer than the deadline.
+    static MMRESULT ReadVolume(const Binding& binding, AlsaVolumeReading& reading);
     std::optional<Binding> DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details,
                                          DWORD flags, MMRESULT& result);
     HMIXER NewHandle();
