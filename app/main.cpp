@@ -2,13 +2,10 @@
 // message, if any, comes now) and only then shown; the program ends when the
 // window closes.
 #include <QApplication>
-#include <QIcon>
-#include <QPixmap>
 
 #include "app/display_platform.h"
 #include "platform/alsa/alsa_mixer_service.h"
 #include "platform/sound/alsa_sound_service.h"
-#include "ui/pegelwerk_icon.h"
 #include "ui/root.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +17,6 @@ int main(int argc, char** argv) {
     // Lets desktops match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("de.pegelwerk.Pegelwerk"));
     QApplication::setStyle(QStringLiteral("Fusion"));
-    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(PegelwerkIcon())));
 
     // Opens the mixer devices on their own threads while the window is built;
     // Form_Load's mixerOpen takes them over. Made before the toolkit, it would

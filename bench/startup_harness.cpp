@@ -146,6 +146,12 @@ public:
         wmProtocols_ = XInternAtom(dpy_, "WM_PROTOCOLS", False);
         wmDelete_ = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
         XSelectInput(dpy_, root_, SubstructureNotifyMask);
+        // Xvfb starts with the pointer at the centre of the screen, where a
+        // centred window opens: that window alone would then pay for the
+        // pointer entering it and hovering a slider before its first paint.
+        // In a corner the pointer is over no program's window.
+        XWarpPointer(dpy_, None, root_, 0, 0, 0, 0, DisplayWidth(dpy_, DefaultScreen(dpy_)) - 1,
+                     DisplayHeight(dpy_, DefaultScreen(dpy_)) - 1);
         XSync(dpy_, False);
     }
 

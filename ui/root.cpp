@@ -83,6 +83,7 @@ std::int32_t Root::MsgBox(const std::string& Prompt, std::int32_t /*Buttons*/) {
     // The mixer layer only ever asks for the OK-only style.
     QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
                     QString::fromStdString(Prompt), QMessageBox::Ok);
+    box.setWindowIcon(windowIcon());  // the window's own, made once
     box.exec();
     return vbOK;
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -70,6 +71,7 @@ Clock::duration Seconds(double seconds) {
 // left behind in a device call never touches freed memory.
 struct AlsaSoundService::Shared {
     explicit Shared(SoundServiceSetup s) : setup(std::move(s)) {}
+    explicit Shared(std::function<SoundServiceSetup()> make) : makeSetup(std::move(make)) {}
 
     void Run();
     bool Play(const Request& request);
@@ -77,7 +79,11 @@ struct AlsaSoundService::Shared {
     std::optional<OpenedSound> Find(const Request& request) const;
     void DiscardPending();
 
-    const SoundServiceSetup setup;
+    // The program's setup looks through the file system: the worker makes it
+    // before its first sound, not the window's thread at start. Its limits are
+    // the defaults, which a waiting caller reads meanwhile.
+    const std::function<SoundServiceSetup()> makeSetup;
+    SoundServiceSetup setup;  // written only by the worker, under the mutex, before its first sound
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable finished;
@@ -96,10 +102,11 @@ SoundServiceSetup SoundServiceSetup::Standard() {
     return setup;
 }
 
-AlsaSoundService::AlsaSoundService() : AlsaSoundService(SoundServiceSetup::Standard()) {}
-
 // The worker starts with the first sound, not with the program: a thread made
-// at start costs the window's first paint.
+// at start costs the window's first paint, and so does the setup.
+AlsaSoundService::AlsaSoundService()
+    : shared_(std::make_shared<Shared>(std::function(&SoundServiceSetup::Standard))) {}
+
 AlsaSoundService::AlsaSoundService(SoundServiceSetup setup)
     : shared_(std::make_shared<Shared>(std::move(setup))) {}
 
@@ -162,7 +169,16 @@ void AlsaSoundService::Shared::DiscardPending() {
 }
 
 void AlsaSoundService::Shared::Run() {
+    std::optional<SoundServiceSetup> made;
+    if (makeSetup) {
+        try {
+            made = makeSetup();
+        } catch (...) {
+            // without a setup nothing plays, and requests are still answered
+        }
+    }
     std::unique_lock lock(mutex);
+    if (made) setup = std::move(*made);
     for (;;) {
         wake.wait(lock, [this] { return quit || pending.has_value(); });
         if (quit) break;

@@ -50,6 +50,9 @@ main_window() {
   return 1
 }
 
+# has_icon WINDOW: the window carries the program's 16 x 16 icon.
+has_icon() { xprop -id "$1" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (16 x 16)'; }
+
 # program_state: what each of the program's threads waits in, for a window that
 # never came; with gdb at hand, their stacks too.
 program_state() {
