@@ -65,10 +65,7 @@ close_main 10000
 card --no-card
 start
 expect "alert" "$(reader alert)" "Es wurde kein Mixer in Ihrem System gefunden !"
-for w in $(xdotool search --onlyvisible --pid "$pid" --name '^Pegelwerk$' 2>/dev/null); do
-  xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q DIALOG && box=$w
-done
-has_icon "${box:-none}" || fail "the message box has not the program's icon"
+program_window dialog && has_icon "$win" || fail "the message box has not the program's icon"
 expect "sliders" "$(reader sliders)" "Lautstärkeregler=0 of 0..0 | Microfon=0 of 0..0 | \
 Line In=0 of 0..0 | CD-Audio=0 of 0..0 | MIDI=0 of 0..0 | Wave=0 of 0..0"
 wait_main

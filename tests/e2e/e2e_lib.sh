@@ -41,14 +41,17 @@ start() {
   pid=$! && pids+=("$pid")
 }
 
-# main_window: the program's viewable window titled Pegelwerk that is no dialog, as $win.
-main_window() {
-  local w
+# program_window main|dialog: the program's viewable window titled Pegelwerk that is no
+# dialog (main) or is one (dialog), as $win.
+program_window() {
+  local w kind
   for w in $(xdotool search --onlyvisible --pid "$pid" --name '^Pegelwerk$' 2>/dev/null || true); do
-    xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q DIALOG || { win=$w; return 0; }
+    xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q DIALOG && kind=dialog || kind=main
+    [ "$kind" = "$1" ] && { win=$w; return 0; }
   done
   return 1
 }
+main_window() { program_window main; }
 
 # has_icon WINDOW: the window carries the program's 16 x 16 icon.
 has_icon() { xprop -id "$1" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (16 x 16)'; }
