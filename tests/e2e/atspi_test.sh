@@ -10,9 +10,9 @@ source "$(dirname "$0")/e2e_lib.sh"
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 expect() { [ "$2" = "$3" ] && echo "$1: $2" || fail "$1: got '$2', expected '$3'"; }
 
-# reader sliders | set CAPTION VALUE | alert: what the reader hears (each slider
-# as caption=value of min..max; the windows beside the alert and its texts,
-# then its OK pressed).
+# reader sliders | set CAPTION VALUE | alert | ok: what the reader hears (each
+# slider as caption=value of min..max; the windows beside the alert and its
+# texts) or does (the alert's OK pressed).
 reader() { "$python" - "$@" <<'EOF'
 import sys, time, pyatspi
 def poll(find):
@@ -36,11 +36,13 @@ elif sys.argv[1] == "set":
     slider = next(s for s in poll(sliders) if s.name == sys.argv[2])
     slider.queryValue().currentValue = float(sys.argv[3])
     print(shown(poll(lambda _: slider.queryValue().currentValue == float(sys.argv[3]) and slider)))
-else:
+elif sys.argv[1] == "alert":
     alert = poll(lambda all_of: all_of("alert"))[0]
     windows = [f"{n.getRoleName()} {n.name}" for n in alert.parent if n.getRoleName() != "alert"]
     texts = pyatspi.findAllDescendants(alert, lambda n: n.getRoleName() == "label" and n.name)
     print(" | ".join(windows + [n.name for n in texts]))  # a window shown already comes first
+else:
+    alert = poll(lambda all_of: all_of("alert"))[0]
     ok = pyatspi.findDescendant(alert, lambda n: n.getRoleName() in ("push button", "button")).queryAction()
     ok.doAction(next(i for i in range(ok.nActions) if ok.getName(i) == "Press"))
 EOF
@@ -65,9 +67,10 @@ close_main 10000
 card --no-card
 start
 expect "alert" "$(reader alert)" "Es wurde kein Mixer in Ihrem System gefunden !"
-program_window dialog && has_icon "$win" || fail "the message box has not the program's icon"
+poll 10 eval 'program_window dialog && has_icon "$win"' || fail "the message box has not the program's icon"
+reader ok
 expect "sliders" "$(reader sliders)" "Lautstärkeregler=0 of 0..0 | Microfon=0 of 0..0 | \
 Line In=0 of 0..0 | CD-Audio=0 of 0..0 | MIDI=0 of 0..0 | Wave=0 of 0..0"
 wait_main
-has_icon "$win" || fail "the window has not the program's icon"
+poll 5 has_icon "$win" || fail "the window has not the program's icon"
 close_main 10000
