@@ -112,9 +112,12 @@ changes() {
   shift 2
   before=$(levels "$device")
   "$@"
-  poll 20 eval '[ "$(levels "$device")" != "$before" ]' || true
-  comm -13 <(sort <<<"$before") <(levels "$device" | sort) >"$dir/changed"
-  [ "$(cat "$dir/changed")" = "$change" ] || fail "expected only $change, changed: $(tr '\n' ' ' <"$dir/changed")"
+  poll 20 changed_alone "$device" "$before" "$change" ||
+    fail "expected only $change, changed: $(tr '\n' ' ' <"$dir/changed")"
+}
+changed_alone() {
+  comm -13 <(sort <<<"$2") <(levels "$1" | sort) >"$dir/changed"
+  [ "$(cat "$dir/changed")" = "$3" ]
 }
 # keys_reach DEVICE CHANGE...: Right on the focused slider changes CHANGE, then
 # Tab to the next, once per CHANGE.

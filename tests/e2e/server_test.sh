@@ -126,7 +126,7 @@ is() { [ "$(volume "$1")" = "$2" ]; }
 
 # The levels on 0..65536, 65536 raw steps for 65535 levels: 4 = 24000 = raw
 # 24000.37 -> 24000.
-server_up || skip "$server did not start: $(tail -n 3 "$dir/server.1.log")"
+server_up || die "$server did not start: $(tail -n 3 "$dir/server.1.log")"
 pactl set-sink-volume @DEFAULT_SINK@ 20000
 pactl set-source-volume @DEFAULT_SOURCE@ 8000
 # PipeWire 1.4's null sink made a source keeps no volume, whoever sets it.
@@ -169,10 +169,12 @@ restart)
   poll 10 heard || fail "the ding after the restart did not reach the new server"
   # Frozen, then killed and restarted (a watchdog's restart): the move made
   # meanwhile (position 9) reaches the new server with no further move, and the
-  # next one's ding (8 = 48000 = raw 48000.73 -> 48001) plays there.
+  # next one's ding (8 = 48000 = raw 48000.73 -> 48001) plays there. The card's
+  # Line, moved next (4 -> 5 = 30000 = raw 14.19 -> 14), shows the move was made.
   server_signal STOP
-  xdotool key Left
-  sleep 0.5 # the move is made before the server is killed
+  xdotool key Left Tab Tab
+  changes sysdefault "Line Playback Volume=14,14" xdotool key Right
+  xdotool key shift+Tab shift+Tab
   restart_server
   sink_reaches 54001,54001 "the move made while the server hung reached the new server"
   xdotool key Left
@@ -198,9 +200,10 @@ freeze)
   echo "a card line moved after master landed $(($(now_ms) - t0)) ms after its key, the server frozen"
   [[ $(ps -o stat= -p "${daemons[0]}") == T* ]] || fail "the server was not frozen until the line landed"
   # Master Home, Right while frozen: position 1 = 6000 = raw 6000.09 -> 6000
-  # once it answers, with no further move.
-  xdotool key shift+Tab shift+Tab shift+Tab Home Right
-  sleep 0.5 # the moves are made before the server answers
+  # once it answers, with no further master move; Line moved next (5 -> 6 =
+  # 36000 = raw 17.03 -> 17) shows the moves were made.
+  xdotool key shift+Tab shift+Tab shift+Tab Home Right Tab Tab
+  changes sysdefault "Line Playback Volume=17,17" xdotool key Right
   server_signal CONT
   sink_reaches 6000,6000 "master's last move reached the sink after the server answered again"
   server_signal STOP
