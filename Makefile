@@ -42,5 +42,12 @@ RELEASE ?= 13
 check-fresh-root:
 	scripts/check-fresh-root $(RELEASE)
 
+# The whole suite RUNS times beside two busy compilers, as a package build
+# loads the machine: per test, how often it failed or skipped.
+.PHONY: flake-hunt
+RUNS ?= 20
+flake-hunt: deps
+	scripts/flake-hunt $(RUNS)
+
 clean:
 	rm -rf build
