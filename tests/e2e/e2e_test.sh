@@ -34,12 +34,10 @@ wayland)
   ;;
 stuck_sound)
   # ALSA's file PCM opening a FIFO that nothing reads waits for ever: every
-  # slider still moves its own line and nothing else, and the program ends in
-  # time. (The ding
-  # played: e2e.atspi.)
+  # slider still moves its own line and nothing else, and the program ends all
+  # the same. (The ding played: e2e.atspi.)
   mkfifo fifo
   card --capture "$dir/fifo"
-  sox -n -r 44100 -b 16 -c 1 run/ding.wav synth 5 sine 440
   no_leak_check
   plain_close
   start
@@ -49,18 +47,27 @@ stuck_sound)
   amixer -q -D default cset name='Master Playback Switch' off,off
   amixer -q -D default cset name='Mic Capture Volume' 50
   keys_reach default "${full_card_moves[@]}"
-  close_main $((base_ms + 1000))
+  close_main 10000
   echo "exit time with the sound device hung: $closed_ms ms, with nothing played: $base_ms ms"
   # A reader that takes 16-bit mono 44.1 kHz at the pace of a real device, and
-  # a tone of 5 s as the ding: the close comes while it plays.
-  (exec 3<fifo; while sleep 0.05; do head -c 4410 <&3 >>"$dir/taken" || exit 0; done) &
+  # a tone of 20 s as the ding: the close comes while it plays, and the program
+  # ends without playing it out.
+  sox -n -r 44100 -b 16 -c 1 run/ding.wav synth 20 sine 440
+  (exec 3<fifo
+    while sleep 0.05; do
+      [ "$(head -c 4410 <&3 | tee -a "$dir/taken" | wc -c)" -gt 0 ] || exec touch "$dir/ended"
+    done) &
   pids+=("$!")
   card --capture "$dir/fifo"  # the full card again
   start
   wait_main
   keys_reach default "${full_card_moves[0]}"
   poll 10 test -s "$dir/taken" || fail "nothing played"
-  close_main $((base_ms + 1000))
+  close_main 10000
+  poll 10 test -e "$dir/ended" || fail "the sound device was still open after the program ended"
+  taken=$(stat -c %s "$dir/taken")
+  echo "the program ended after $((taken * 10 / 882)) ms of the 20 s ding had played"
+  [ "$taken" -lt 1764000 ] || fail "the program played the whole ding before it ended"
   ;;
 package)
   # The packager's build (the package preset: no tests, prefix /usr); kept between runs.
