@@ -73,7 +73,7 @@ program_state() {
 wait_main() {
   poll 30 main_window ||
     die "no main window; program log: $(cat "$dir/program.log"); threads: $(program_state)"
-  poll 5 xdotool windowfocus --sync "$win" 2>/dev/null || die "cannot focus the main window"
+  poll 5 timeout 5 xdotool windowfocus --sync "$win" 2>/dev/null || die "cannot focus the main window"
 }
 
 # close_main LIMIT_MS: the close message to the main window; the program must
