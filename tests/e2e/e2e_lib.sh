@@ -18,8 +18,12 @@ pids=()
 fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
 die() { fail "$*"; exit 1; }
 cleanup() {
-  local p
+  local status=$? p
   for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null && wait "$p" 2>/dev/null || true; done
+  # A case that failed shows the end of each log it kept.
+  if [ "$fails" -ne 0 ] || [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
+    for p in "$dir"/*.log; do [ ! -s "$p" ] || { echo "--- $p"; tail -n 25 "$p"; }; done
+  fi
   rm -rf "${private:-}"
   [ "$fails" -eq 0 ] || exit 1
 }
