@@ -24,19 +24,44 @@ struct Card {
 };
 
 const Card kCards[] = {
+    // HDA desktops and laptops with Master
     {"hda-via-desktop",
      {{{kMaster}, {"Front Mic Playback Volume"}, {kPcm}, {"Line Playback Volume"}, {}, {}}}},
-    {"sof-thinkbook-alc287", {{{kMaster}, {"Capture Volume"}, {}, {}, {}, {}}}},
+    {"hda-alc662-desktop",
+     {{{kMaster}, {"Front Mic Playback Volume"}, {}, {"Line Playback Volume"}, {}, {}}}},
+    {"hda-acer-alc669x-surround",
+     {{{kMaster}, {"Mic Playback Volume"}, {kPcm}, {"Line Playback Volume"}, {}, {}}}},
+    {"hda-alc233-stereo-master", {{{kMaster}, {"Mic Playback Volume"}, {kPcm}, {}, {}, {}}}},
     {"hda-dell-alc3204", {{{kMaster}, {"Capture Volume"}, {kPcm}, {}, {}, {}}}},
+    {"hda-fujitsu-alc255", {{{kMaster}, {}, {kPcm}, {}, {}, {}}}},
+    {"sof-thinkbook-alc287", {{{kMaster}, {"Capture Volume"}, {}, {}, {}, {}}}},
+    // without Master
     {"hda-macbook-cs4208", {{{kPcm}, {}, {kPcm}, {}, {}, {}}}},
+    {"sof-soundwire-rt711",
+     {{{"PGA1.0 1 Master Playback Volume", "PGA3.1 3 Master Playback Volume",
+        "PGA6.0 6 Master Playback Volume", "PGA7.0 7 Master Playback Volume",
+        "PGA8.0 8 Master Playback Volume", "rt711 AMIC Volume", "rt711 DAC Surr Playback Volume",
+        "rt711 DMIC1 Volume", "rt711 DMIC2 Volume"},
+       {}, {}, {}, {}, {}}}},
+    // single-board computers
     {"rpi-bcm2835-pcm", {{{kPcm}, {}, {kPcm}, {}, {}, {}}}},
     {"rpi-headphone", {{{"Headphone Playback Volume"}, {}, {}, {}, {}, {}}}},
     {"rpi-speaker-bonnet-softvol", {{{"PCM Volume"}, {}, {"PCM Volume"}, {}, {}, {}}}},
+    // USB headsets, microphones, docks and interfaces
+    {"usb-razer-kraken-x-headset", {{{kPcm}, {"Mic Capture Volume"}, {kPcm}, {}, {}, {}}}},
+    {"usb-jbl-quantum-headset", {{{}, {}, {}, {}, {}, {}}}},
     {"usb-cmedia-mic", {{{}, {"Mic Capture Volume"}, {}, {}, {}, {}}}},
+    {"usb-logitech-webcam-mic", {{{}, {"Mic Capture Volume"}, {}, {}, {}, {}}}},
+    {"usb-dell-wd15-dock",
+     {{{"Headphone Playback Volume"}, {"Mic Capture Volume"}, {}, {"Line Playback Volume"}, {}, {}}}},
+    {"usb-ssl2plus-interface", {{{}, {}, {}, {}, {}, {}}}},
+    // USB DACs with the device's own name
     {"usb-behringer-umc204hd",
      {{{"UMC204HD 192k Output Playback Volume"}, {"Mic Capture Volume"}, {}, {}, {}, {}}}},
     {"usb-xcore-dac",
      {{{"xCORE USB Audio 2.0 Output Playback Volume"}, {"Mic Capture Volume"}, {}, {}, {}, {}}}},
+    {"usb-topping-d10-balanced", {{{"D10 Balanced Playback Volume"}, {}, {}, {}, {}, {}}}},
+    {"usb-topping-d50s", {{{"D50s  Playback Volume"}, {}, {}, {}, {}, {}}}},
 };
 
 constexpr DWORD kTypes[] = {

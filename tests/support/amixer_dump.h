@@ -55,7 +55,7 @@ inline std::vector<std::string> AmixerElements(std::istream& in) {
         return n;
     };
     for (std::string line; std::getline(in, line);) {
-        line.erase(0, line.find_first_not_of(" \t"));
+        line.erase(0, line.find_first_not_of(" \t\xC2\xA0"));  // no-break spaces, as some posts have
         const auto after = [&](const std::string& label) {
             return line.rfind(label, 0) == 0 ? std::optional(line.substr(label.size()))
                                              : std::nullopt;
