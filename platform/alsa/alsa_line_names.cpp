@@ -17,10 +17,11 @@ constexpr const char* kCompactDisc[] = {"CD"};
 constexpr const char* kSynthesizer[] = {"Synth", "MIDI", "FM"};
 
 // Words that make a playback volume something other than an output: sources
-// ("PC" as in "PC Speaker", the beeper), boosts and tone controls, and the
-// parts of a surround set beside "Front", which are left as the user set them.
+// ("PC" as in "PC Speaker", the beeper; any word with "mic" in it, as "DMIC1"),
+// boosts and tone controls, and the parts of a surround set beside "Front",
+// which are left as the user set them.
 constexpr const char* kNotOutputs[] = {
-    "mic",      "line",    "aux",    "cd",     "synth",   "midi",   "fm",   "pcm",
+    "adc",      "line",    "aux",    "cd",     "synth",   "midi",   "fm",   "pcm",
     "wave",     "capture", "beep",   "pc",     "phone",   "video",  "boost", "loopback",
     "input",    "sidetone", "monitor", "iec958", "bass",  "treble", "3d",   "tone",
     "surround", "center",  "lfe",    "clfe",   "side",    "rear"};
@@ -67,7 +68,8 @@ bool AlsaIsListenerOutput(const std::string& name) {
             continue;
         }
         if (word == "out" || word == "output") return true;
-        if (std::find(std::begin(kNotOutputs), std::end(kNotOutputs), word) != std::end(kNotOutputs))
+        if (word.find("mic") != std::string::npos ||
+            std::find(std::begin(kNotOutputs), std::end(kNotOutputs), word) != std::end(kNotOutputs))
             output = false;
         word.clear();
     }

@@ -51,8 +51,7 @@ const std::pair<const char*, std::map<Line, Controls>> kCards[] = {
      {{kSpeakers,
        {"PGA1.0 1 Master Playback Volume", "PGA3.1 3 Master Playback Volume",
         "PGA6.0 6 Master Playback Volume", "PGA7.0 7 Master Playback Volume",
-        "PGA8.0 8 Master Playback Volume", "rt711 AMIC Volume", "rt711 DAC Surr Playback Volume",
-        "rt711 DMIC1 Volume", "rt711 DMIC2 Volume"}}}},
+        "PGA8.0 8 Master Playback Volume", "rt711 DAC Surr Playback Volume"}}}},
     // single-board computers
     {"rpi-bcm2835-pcm", {{kSpeakers, {kPcm}}, {kWave, {kPcm}}}},
     {"rpi-headphone", {{kSpeakers, {"Headphone Playback Volume"}}}},
