@@ -114,6 +114,14 @@ TEST(AlsaMixerService, EachLineTakesTheFirstOfItsNamesTheCardHas) {
         VirtualCard card({.elements = elements});
         EXPECT_EQ(Mixer().Line(type).first, name) << elements.back();
     }
+    // Without "Master", master is every output, and shows the loudest of them.
+    VirtualCard card({.elements = {"Speaker Playback Volume:2:0:9:8",
+                                   "Headphone Playback Volume:2:0:31:20",
+                                   "Front Playback Volume:1:0:9:1", Volume("Surround")}});
+    Mixer m;
+    const auto [names, master] = m.Line(kSpeakers);
+    EXPECT_EQ(names, "Headphone, Speaker, Front");
+    EXPECT_EQ(m.Read(master), 58253u);  // Speaker: 8 * 65535 / 9 = 58253.3; Headphone 20 of 31
 }
 
 // Runs before the other tests here that make the service log.
