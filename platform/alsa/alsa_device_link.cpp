@@ -20,6 +20,9 @@ using Clock = std::chrono::steady_clock;
 // broke right after each open, is tried again no sooner.
 constexpr auto kReopenInterval = std::chrono::milliseconds(250);
 constexpr int kNotYet = 1;  // the first open has not ended
+// How long a sound server that answers without the lines it is awaited for
+// (no default output or input yet) is taken as still starting.
+constexpr auto kStartingPatience = std::chrono::seconds(10);
 // Threads left in calls that have not returned, at most: a sound server that
 // stays frozen makes every fresh open hang too.
 constexpr int kMostLeftBehind = 3;
@@ -37,6 +40,27 @@ void Say(const std::string& message) {
     if (!message.empty()) std::fprintf(stderr, "pegelwerk: %s\n", message.c_str());
 }
 
+bool Has(const AlsaCatalogue& catalogue, const AlsaLineKey& line) {
+    for (const AlsaElementEntry& element : catalogue)
+        if (element.name == line.name && element.index == line.index &&
+            (line.capture ? element.captureVolume : element.playbackVolume))
+            return true;
+    return false;
+}
+
+// Whether a device is a sound server still starting: it has none of the lines
+// it is awaited for, or lacks one it had when it was last opened.
+bool Starting(const std::vector<AlsaLineKey>& awaited, const AlsaCatalogue* before,
+              const AlsaCatalogue& now) {
+    bool any = false;
+    for (const AlsaLineKey& line : awaited) {
+        const bool has = Has(now, line);
+        if (before && Has(*before, line) && !has) return true;
+        any = any || has;
+    }
+    return !awaited.empty() && !any;
+}
+
 }  // namespace
 
 // Everything the threads use, shared with the link so that a thread left
@@ -46,19 +70,24 @@ void Say(const std::string& message) {
 // and leaves.
 struct AlsaDeviceLink::Shared : std::enable_shared_from_this<Shared> {
     Shared(std::string deviceName, std::chrono::milliseconds late, std::chrono::milliseconds giveUp,
-           std::function<bool()> wants, std::function<void()> tell)
+           std::function<bool()> wants, std::function<void()> tell,
+           std::function<std::vector<AlsaLineKey>()> awaits)
         : name(std::move(deviceName)),
           deadline(late),
           abandonFirst(giveUp),
           abandonAfter(giveUp),
           wanted(std::move(wants)),
-          changed(std::move(tell)) {}
+          changed(std::move(tell)),
+          awaitedAsk(std::move(awaits)) {}
 
     const std::string name;
     const std::chrono::milliseconds deadline, abandonFirst;
     std::chrono::milliseconds abandonAfter;  // doubles with each call given up
     std::function<bool()> wanted;            // asked once, by the first thread that gets through
     const std::function<void()> changed;     // called without the lock
+    std::function<std::vector<AlsaLineKey>()> awaitedAsk;  // asked once, as `wanted`
+    std::vector<AlsaLineKey> awaited;
+    std::optional<Clock::time_point> startingSince;  // opened without its awaited lines
 
     std::mutex mutex;
     std::condition_variable wake;   // for the device's thread: there is something to do
@@ -127,6 +156,11 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
         wanted = nullptr;
         if (!wants) firstOpen = -ENODEV, givenUp = true, ended = true, done.notify_all();
     }
+    std::vector<AlsaLineKey> lines;
+    if (awaitedAsk && call([&, ask = awaitedAsk] { lines = ask(); })) {
+        awaitedAsk = nullptr;
+        awaited = std::move(lines);
+    }
     // On the way out, levels still pending are applied: the last move before a close counts.
     // A device given up has nothing more to do: its thread and the watcher leave at once,
     // so that dropping the link costs its owner no wait.
@@ -143,6 +177,15 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
             int error = 0;
             if (!call([&] { device = AlsaMixerDevice::Open(name, error); })) break;
             nextOpen = Clock::now() + kReopenInterval;
+            if (device && Starting(awaited, catalogue.get(), device->Catalogue())) {
+                if (!startingSince) startingSince = Clock::now();
+                // Opened again shortly; meanwhile its lines stay as they were.
+                if (Clock::now() - *startingSince < kStartingPatience) {
+                    if (!call([&] { device.reset(); })) break;
+                    continue;
+                }
+            }
+            startingSince.reset();
             if (device) {
                 catalogue = std::make_shared<const AlsaCatalogue>(device->Catalogue());
                 readingsHold = device->ChangeDescriptors();
@@ -290,10 +333,11 @@ bool AlsaDeviceLink::Shared::GiveUp(std::thread& current, std::unique_lock<std::
 
 AlsaDeviceLink::AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
                                std::chrono::milliseconds abandonAfter, std::function<bool()> wanted,
-                               std::function<void()> changed)
+                               std::function<void()> changed,
+                               std::function<std::vector<AlsaLineKey>()> awaited)
     : name_(name),
       shared_(std::make_shared<Shared>(std::move(name), deadline, abandonAfter, std::move(wanted),
-                                       std::move(changed))) {
+                                       std::move(changed), std::move(awaited))) {
     try {
         watcher_ = std::thread([shared = shared_] { shared->Watch(); });
     } catch (const std::system_error&) {

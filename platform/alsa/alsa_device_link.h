@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/alsa/alsa_mixer_device.h"
 
@@ -35,9 +36,14 @@ public:
     // link's thread first) says no is never opened. A call still busy
     // `abandonAfter` after it began is given up. `changed` runs on the link's
     // thread each time the device was opened, and when its first open failed.
+    // A device that answers without any of the `awaited` lines (asked once on
+    // the link's thread), or without one it had, is a sound server still
+    // starting: for up to ten seconds it is opened again at the reopen pace,
+    // and meanwhile it counts as still opening, or as it was last opened.
     AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
                    std::chrono::milliseconds abandonAfter, std::function<bool()> wanted = {},
-                   std::function<void()> changed = {});
+                   std::function<void()> changed = {},
+                   std::function<std::vector<AlsaLineKey>()> awaited = {});
     // Gives the thread up to the deadline to apply the pending levels and close
     // the device, none when it is stuck; past that, it goes on alone.
     ~AlsaDeviceLink();

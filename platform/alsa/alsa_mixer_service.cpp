@@ -111,8 +111,13 @@ void AlsaMixerService::mixerWatchMoves(std::function<void()> moved) {
 AlsaMixerService::Links AlsaMixerService::StartLinks() const {
     auto changed = [watcher = watcher_] { watcher->Tell(); };
     Links links;
-    links[0] = std::make_unique<AlsaDeviceLink>(kDeviceNames[0], kDeviceDeadline, kAbandonAfter,
-                                                nullptr, changed);
+    // A sound server's "default" is awaited with its output and input volumes.
+    links[0] = std::make_unique<AlsaDeviceLink>(
+        kDeviceNames[0], kDeviceDeadline, kAbandonAfter, nullptr, changed, [] {
+            return SysdefaultDiffers()
+                       ? std::vector<AlsaLineKey>{{"Master", 0, false}, {"Capture", 0, true}}
+                       : std::vector<AlsaLineKey>{};
+        });
     links[1] = std::make_unique<AlsaDeviceLink>(kDeviceNames[1], kDeviceDeadline, kAbandonAfter,
                                                 SysdefaultDiffers, changed);
     return links;

@@ -154,8 +154,9 @@ TEST(AlsaMixerService, FailuresAreLoggedOncePerKindAndNothingStaysOpen) {
 }
 
 // A sound server keeps master and the microphone, and the card serves the rest. While the server
-// is still opening, its lines wait for it: a move is dropped, never set on the card, and once it
-// answers they are told as moved and read from it. A move writes its line's one volume control:
+// is still opening (it hangs, or it answers without its defaults yet), its lines wait for it: a
+// move is dropped, never set on the card, and once it answers they are told as moved and read
+// from it. A move writes its line's one volume control:
 // what another program set since (a mute, the other direction's volume) stays as it is, and a
 // level it set is seen and moved from.
 TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
@@ -166,6 +167,20 @@ TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
                       "Line Capture Switch:2:switch", "CD Playback Volume:2:0:31:20",
                       "Synth Playback Volume:2:0:31:24"},
          .serverElements = kServer.serverElements});
+    {
+        VirtualCard bare(kServer);
+        bare.Bare(true, true);
+        Mixer m;
+        const DWORD master = m.Line(kSpeakers).second;
+        EXPECT_EQ(m.Write(master, 0), MMSYSERR_ERROR);
+        EXPECT_EQ(m.Read(master), std::nullopt);
+        bare.Bare(false, true);
+        ASSERT_TRUE(Eventually([&] {
+            return m.service.mixerMovedControls(m.handle) == std::vector<DWORD>{master};
+        }));
+        EXPECT_EQ(m.Read(master), 32768u);  // 32768 * 65535 / 65536 = 32767.5
+        EXPECT_EQ(bare.Raw("Master Playback Volume"), Values({60, 60}));
+    }
     card.Hang(true, true);
     Mixer m;
     const DWORD master = m.Line(kSpeakers).second, mic = m.Line(kMic).second,
@@ -313,7 +328,8 @@ std::size_t Count(const std::string& text, const std::string& what) {
 
 // A write the device refuses (a sound server back without its defaults yet), or that tells of a
 // lost connection, has the device opened afresh, no more than once each 250 ms, until a write
-// lands: it stopped answering once, and answers again once, when the write went through.
+// lands: it stopped answering once, and answers again once, when the write went through. A
+// server that comes back listing no volumes at first is opened again until it lists them.
 TEST(AlsaDeviceLink, ARefusedOrLostWriteReopensFourTimesASecondAtMostUntilOneLands) {
     for (int error : {EINVAL, EPIPE}) {
         VirtualCard card(kServer);
@@ -336,6 +352,21 @@ TEST(AlsaDeviceLink, ARefusedOrLostWriteReopensFourTimesASecondAtMostUntilOneLan
         EXPECT_EQ(Count(log, "answers again"), 1u) << log;
         EXPECT_TRUE(log.ends_with(kBack)) << log;
     }
+    VirtualCard card(kServer);
+    AlsaDeviceLink link("default", 500ms, 2s, {}, {},
+                        [] { return std::vector<AlsaLineKey>{kServerMaster, kServerCapture}; });
+    ASSERT_EQ(link.AwaitFirstOpen(), 0);
+    card.Unplug(true);
+    card.Bare(true, true);
+    link.Write(kServerMaster, 0);
+    card.ReplugServer();
+    const std::size_t opens = card.Opens(true).size();
+    ASSERT_TRUE(Eventually([&] { return card.Opens(true).size() >= opens + 2; }));
+    EXPECT_EQ(card.Raw("Master Playback Volume", true), Values({32768, 32768}));
+    card.Bare(false, true);
+    EXPECT_TRUE(Eventually([&] {
+        return card.Raw("Master Playback Volume", true) == Values({0, 0});
+    }));
 }
 
 // A sound server's control plugin that waits for good for a reply from a server that is gone: the

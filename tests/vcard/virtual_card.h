@@ -60,6 +60,11 @@ public:
         std::filesystem::remove(folder_ / "unplugged");
     }
     void ReplugServer() const { std::filesystem::remove(folder_ / "server-unplugged"); }
+    // While set, new opens of the card (or the server's) find no controls.
+    void Bare(bool bare, bool server = false) const {
+        const auto file = folder_ / (server ? "server-bare" : "bare");
+        bare ? void(std::ofstream(file) << "bare\n") : void(std::filesystem::remove(file));
+    }
     // Writes to the card (or the server's) fail with this error number; 0: they succeed again.
     void RefuseWrites(int error, bool server = false) const {
         const auto file = folder_ / (server ? "server-refuse" : "refuse");
