@@ -359,6 +359,7 @@ TEST(AlsaDeviceLink, ARefusedOrLostWriteReopensFourTimesASecondAtMostUntilOneLan
     card.Unplug(true);
     card.Bare(true, true);
     link.Write(kServerMaster, 0);
+    ASSERT_TRUE(Eventually([&] { return card.Opens(true).size() >= 2; }));  // the loss was seen
     card.ReplugServer();
     const std::size_t opens = card.Opens(true).size();
     ASSERT_TRUE(Eventually([&] { return card.Opens(true).size() >= opens + 2; }));
