@@ -45,6 +45,18 @@ const std::pair<const char*, std::map<Line, Controls>> kCards[] = {
     {"hda-dell-alc3204", {{kSpeakers, {kMaster}}, {kMic, {"Capture Volume"}}, {kWave, {kPcm}}}},
     {"hda-fujitsu-alc255", {{kSpeakers, {kMaster}}, {kWave, {kPcm}}}},
     {"sof-thinkbook-alc287", {{kSpeakers, {kMaster}}, {kMic, {"Capture Volume"}}}},
+    // AC97 codecs, with CD, Aux and the like
+    {"ac97-ali",
+     {{kSpeakers, {kMaster}},
+      {kMic, {"Mic Playback Volume"}},
+      {kWave, {kPcm}},
+      {kLineIn, {"Line Playback Volume"}},
+      {kCd, {"CD Playback Volume"}}}},
+    {"usb-em28xx-ac97",
+     {{kSpeakers, {"Master Volume"}},
+      {kWave, {"PCM Volume"}},
+      {kLineIn, {"Line Volume"}},
+      {kCd, {"CD Volume"}}}},
     // without Master
     {"hda-macbook-cs4208", {{kSpeakers, {kPcm}}, {kWave, {kPcm}}}},
     {"sof-soundwire-rt711",
