@@ -59,6 +59,10 @@ const std::pair<const char*, std::map<Line, Controls>> kCards[] = {
       {kCd, {"CD Volume"}}}},
     // without Master
     {"hda-macbook-cs4208", {{kSpeakers, {kPcm}}, {kWave, {kPcm}}}},
+    {"hda-lenovo-p520-dual-codecs",
+     {{kSpeakers,
+       {"Front Playback Volume", "Headphone Playback Volume", "Speaker Playback Volume"}},
+      {kWave, {kPcm}}}},
     {"sof-soundwire-rt711",
      {{kSpeakers,
        {"PGA1.0 1 Master Playback Volume", "PGA3.1 3 Master Playback Volume",
