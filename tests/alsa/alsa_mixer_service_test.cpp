@@ -437,6 +437,7 @@ TEST(AlsaDeviceLink, ThreadsLeftBehindAreFewAndEachWaitsTwiceAsLong) {
         return card.Raw("Master Playback Volume", true) == Values{0, 0};
     }));
     EXPECT_TRUE(Eventually([&] { return OpenFds() == fds + 2; }));  // one open: state, change watch
+    EXPECT_TRUE(link.Ask([](AlsaMixerDevice&) {}));  // once the write's word is out
     EXPECT_EQ(testing::internal::GetCapturedStderr(), kStopped + kBack);
 }
 
