@@ -47,6 +47,18 @@ void clsVolume::Class_Initialize() {
 
 void clsVolume::Class_Terminate() { service_.mixerClose(hMixer); }
 
+std::vector<clsVolume::Line> clsVolume::MovedLines() {
+    const std::pair<const MIXERCONTROL&, Line> lines[] = {
+        {SpeakersControl, Line::WaveVolume},     {MicrophoneControl, Line::MicroVolume},
+        {WaveOutControl, Line::WaveInVolume},    {SynthesizerControl, Line::MidVolume},
+        {LineInControl, Line::LineInVolume},     {CompactDiscControl, Line::CD_Volume}};
+    std::vector<Line> moved;
+    for (DWORD control : service_.mixerMovedControls(hMixer))
+        for (const auto& [record, line] : lines)
+            if (record.dwControlID != 0 && record.dwControlID == control) moved.push_back(line);
+    return moved;
+}
+
 bool clsVolume::FindVolumeControl(HMIXER hmx, DWORD componentType, MIXERCONTROL& control) {
     WorkLine.dwComponentType = componentType;
     WorkLine.cbStruct = sizeof(MIXERLINE);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mixer/global_block.h"
 #include "platform/message_box.h"
@@ -51,6 +52,12 @@ public:
     void MidVolume(std::int32_t NewVolume);
     void LineInVolume(std::int32_t NewVolume);
     void CD_Volume(std::int32_t NewVolume);
+
+    // The lines, named by their level properties, whose control moved to another
+    // device since their level was last read: a sound server that answered late,
+    // or came up after refusing. Their levels are worth reading again.
+    enum class Line { WaveVolume, MicroVolume, WaveInVolume, MidVolume, LineInVolume, CD_Volume };
+    std::vector<Line> MovedLines();
 
 private:
     void Class_Initialize();

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "platform/mixer_records.h"
 
@@ -19,4 +21,12 @@ public:
                                              DWORD fdwDetails) = 0;
     virtual MMRESULT mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                             DWORD fdwDetails) = 0;
+
+    // Beyond the six calls: a line may move to another device after the start (a sound
+    // server that answered late, or came up after refusing). The controls of an open mixer
+    // whose line drives something else now than when its level was last read:
+    virtual std::vector<DWORD> mixerMovedControls(HMIXER /*hmx*/) { return {}; }
+    // `moved` runs, on any thread, whenever a line may have moved; empty stops it. Once
+    // this returns with an empty function, `moved` is no longer running or called.
+    virtual void mixerWatchMoves(std::function<void()> /*moved*/) {}
 };

@@ -27,10 +27,13 @@ Root::Root(MixerService& mixerService, SoundService& soundService, QWidget* pare
     connect(RCDAudio, &Slider::Scroll, this, [this] { RCDAudio_Scroll(); });
     connect(RMidi, &Slider::Scroll, this, [this] { RMidi_Scroll(); });
     connect(RWave, &Slider::Scroll, this, [this] { RWave_Scroll(); });
+    mixerService_.mixerWatchMoves([this] {
+        QMetaObject::invokeMethod(this, [this] { LinesMoved(); }, Qt::QueuedConnection);
+    });
 }
 
 // A window destroyed without closing still releases the mixer.
-Root::~Root() = default;
+Root::~Root() { mixerService_.mixerWatchMoves({}); }
 
 void Root::Form_Load() {
     Mixer = std::make_unique<clsVolume>(mixerService_, *this);
@@ -56,11 +59,40 @@ void Root::UpdateSliders() {
         Mixer->CD_Volume(),  Mixer->MidVolume(),   Mixer->WaveInVolume(),
     };
     Slider* const sliders[] = {RLautstärke, RMicrofon, RLineIn, RCDAudio, RMidi, RWave};
-    for (int i = 0; i < 6; ++i) {
-        const std::int32_t p = sliders[i]->Value();
-        // Compared unrounded: a level between two positions is always written.
-        if (StepsOfLevel(levels[i]) == static_cast<double>(p)) continue;
-        sliders[i]->Value(PositionOfLevel(levels[i]));
+    for (int i = 0; i < 6; ++i) ShowLevel(sliders[i], levels[i]);
+}
+
+void Root::ShowLevel(Slider* slider, std::int32_t level) {
+    // Compared unrounded: a level between two positions is always written.
+    if (StepsOfLevel(level) == static_cast<double>(slider->Value())) return;
+    slider->Value(PositionOfLevel(level));
+}
+
+// A line that moved to another device shows that device's level, as the start
+// showed the first one's; the window still does not follow other programs.
+void Root::LinesMoved() {
+    if (!Mixer) return;
+    for (clsVolume::Line line : Mixer->MovedLines()) {
+        switch (line) {
+            case clsVolume::Line::WaveVolume:
+                ShowLevel(RLautstärke, Mixer->WaveVolume());
+                break;
+            case clsVolume::Line::MicroVolume:
+                ShowLevel(RMicrofon, Mixer->MicroVolume());
+                break;
+            case clsVolume::Line::WaveInVolume:
+                ShowLevel(RWave, Mixer->WaveInVolume());
+                break;
+            case clsVolume::Line::MidVolume:
+                ShowLevel(RMidi, Mixer->MidVolume());
+                break;
+            case clsVolume::Line::LineInVolume:
+                ShowLevel(RLineIn, Mixer->LineInVolume());
+                break;
+            case clsVolume::Line::CD_Volume:
+                ShowLevel(RCDAudio, Mixer->CD_Volume());
+                break;
+        }
     }
 }
 

@@ -39,6 +39,8 @@ protected:
 private:
     void BuildControls();
     void UpdateSliders();
+    void ShowLevel(Slider* slider, std::int32_t level);
+    void LinesMoved();
     void PlayFeedback();
 
     void RLautstärke_Scroll();

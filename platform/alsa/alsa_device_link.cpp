@@ -16,9 +16,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often a device whose connection broke is tried again.
+// How often a device is opened at most: one that refuses, or whose connection
+// broke right after each open, is tried again no sooner.
 constexpr auto kReopenInterval = std::chrono::milliseconds(250);
 constexpr int kNotYet = 1;  // the first open has not ended
+// How long a sound server that answers without the lines it is awaited for
+// (no default output or input yet) is taken as still starting.
+constexpr auto kStartingPatience = std::chrono::seconds(10);
 // Threads left in calls that have not returned, at most: a sound server that
 // stays frozen makes every fresh open hang too.
 constexpr int kMostLeftBehind = 3;
@@ -36,6 +40,27 @@ void Say(const std::string& message) {
     if (!message.empty()) std::fprintf(stderr, "pegelwerk: %s\n", message.c_str());
 }
 
+bool Has(const AlsaCatalogue& catalogue, const AlsaLineKey& line) {
+    for (const AlsaElementEntry& element : catalogue)
+        if (element.name == line.name && element.index == line.index &&
+            (line.capture ? element.captureVolume : element.playbackVolume))
+            return true;
+    return false;
+}
+
+// Whether a device is a sound server still starting: it has none of the lines
+// it is awaited for, or lacks one it had when it was last opened.
+bool Starting(const std::vector<AlsaLineKey>& awaited, const AlsaCatalogue* before,
+              const AlsaCatalogue& now) {
+    bool any = false;
+    for (const AlsaLineKey& line : awaited) {
+        const bool has = Has(now, line);
+        if (before && Has(*before, line) && !has) return true;
+        any = any || has;
+    }
+    return !awaited.empty() && !any;
+}
+
 }  // namespace
 
 // Everything the threads use, shared with the link so that a thread left
@@ -45,24 +70,31 @@ void Say(const std::string& message) {
 // and leaves.
 struct AlsaDeviceLink::Shared : std::enable_shared_from_this<Shared> {
     Shared(std::string deviceName, std::chrono::milliseconds late, std::chrono::milliseconds giveUp,
-           std::function<bool()> wants)
+           std::function<bool()> wants, std::function<void()> tell,
+           std::function<std::vector<AlsaLineKey>()> awaits)
         : name(std::move(deviceName)),
           deadline(late),
           abandonFirst(giveUp),
           abandonAfter(giveUp),
-          wanted(std::move(wants)) {}
+          wanted(std::move(wants)),
+          changed(std::move(tell)),
+          awaitedAsk(std::move(awaits)) {}
 
     const std::string name;
     const std::chrono::milliseconds deadline, abandonFirst;
     std::chrono::milliseconds abandonAfter;  // doubles with each call given up
     std::function<bool()> wanted;            // asked once, by the first thread that gets through
+    const std::function<void()> changed;     // called without the lock
+    std::function<std::vector<AlsaLineKey>()> awaitedAsk;  // asked once, as `wanted`
+    std::vector<AlsaLineKey> awaited;
+    std::optional<Clock::time_point> startingSince;  // opened without its awaited lines
 
     std::mutex mutex;
     std::condition_variable wake;   // for the device's thread: there is something to do
     std::condition_variable done;   // for callers: a question or the first open ended
     std::condition_variable watch;  // for the watcher: a call began, a thread left, the close
     bool quit = false;
-    bool ended = false;  // the current thread closed the device and is leaving
+    bool ended = false;  // the current thread closed the device and is leaving, or none came
     int firstOpen = kNotYet;
     bool open = false;
     bool answering = true;
@@ -122,7 +154,12 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     bool wants = true;
     if (wanted && call([&, ask = wanted] { wants = ask(); })) {
         wanted = nullptr;
-        if (!wants) firstOpen = -ENODEV, givenUp = true, done.notify_all();
+        if (!wants) firstOpen = -ENODEV, givenUp = true, ended = true, done.notify_all();
+    }
+    std::vector<AlsaLineKey> lines;
+    if (awaitedAsk && call([&, ask = awaitedAsk] { lines = ask(); })) {
+        awaitedAsk = nullptr;
+        awaited = std::move(lines);
     }
     // On the way out, levels still pending are applied: the last move before a close counts.
     // A device given up has nothing more to do: its thread and the watcher leave at once,
@@ -130,6 +167,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     while (generation == mine && !givenUp && (!quit || (device && !pending.empty()))) {
         std::string message;
         int refused = 0;
+        bool tell = false;
         if (!device && posted != finished) {  // a question for a device that broke meanwhile
             finished = posted.load();
             done.notify_all();
@@ -139,16 +177,28 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
             int error = 0;
             if (!call([&] { device = AlsaMixerDevice::Open(name, error); })) break;
             nextOpen = Clock::now() + kReopenInterval;
+            if (device && Starting(awaited, catalogue.get(), device->Catalogue())) {
+                if (!startingSince) startingSince = Clock::now();
+                // Opened again shortly; meanwhile its lines stay as they were.
+                if (Clock::now() - *startingSince < kStartingPatience) {
+                    if (!call([&] { device.reset(); })) break;
+                    continue;
+                }
+            }
+            startingSince.reset();
             if (device) {
                 catalogue = std::make_shared<const AlsaCatalogue>(device->Catalogue());
                 readingsHold = device->ChangeDescriptors();
                 open = true;
                 firstOpen = 0;
                 done.notify_all();
-                message = Answering(true);
-            } else if (firstOpen == kNotYet) {
-                firstOpen = error, givenUp = true;
+                // With work waiting, the device answers once that work went through.
+                if (pending.empty() && posted == finished) message = Answering(true);
+                tell = true;
+            } else if (firstOpen == kNotYet || firstOpen == -ETIMEDOUT) {
+                firstOpen = error;  // and tried again
                 done.notify_all();
+                tell = true;
             }
         } else if (!pending.empty() || posted != finished) {
             int result = 0;
@@ -160,7 +210,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 const auto now = pending.find(line);
                 if (!device->Broken() && now != pending.end() && now->second == level)
                     pending.erase(now);
-                if (result < 0 && result != -ENOENT && !device->Broken()) refused = result;
+                if (result < 0 && result != -ENOENT && !AlsaConnectionLost(result)) refused = result;
             } else {
                 auto question = std::move(job);
                 if (!call([&] {
@@ -176,7 +226,6 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 open = false;
                 message = Answering(false);
                 if (!call([&] { device.reset(); })) break;
-                nextOpen = Clock::now();
             } else {
                 message = Answering(true);
             }
@@ -190,8 +239,9 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
             }
             wake.wait(lock, [&] { return quit || !pending.empty() || posted != finished; });
         }
-        if (!message.empty() || refused < 0) {
+        if (!message.empty() || refused < 0 || (tell && changed)) {
             lock.unlock();
+            if (tell && changed) changed();  // before the word of it: a reader may act on that
             Say(message);
             if (refused < 0)
                 LogFailureOnce("mixer write", std::string("a mixer line refused a write: ") +
@@ -225,6 +275,7 @@ void AlsaDeviceLink::Shared::Watch() {
     std::thread current;
     if (!Start(current)) {
         firstOpen = -EAGAIN;  // without a thread the device is never opened
+        ended = true;
         done.notify_all();
         return;
     }
@@ -281,14 +332,17 @@ bool AlsaDeviceLink::Shared::GiveUp(std::thread& current, std::unique_lock<std::
 }
 
 AlsaDeviceLink::AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
-                               std::chrono::milliseconds abandonAfter, std::function<bool()> wanted)
+                               std::chrono::milliseconds abandonAfter, std::function<bool()> wanted,
+                               std::function<void()> changed,
+                               std::function<std::vector<AlsaLineKey>()> awaited)
     : name_(name),
-      shared_(
-          std::make_shared<Shared>(std::move(name), deadline, abandonAfter, std::move(wanted))) {
+      shared_(std::make_shared<Shared>(std::move(name), deadline, abandonAfter, std::move(wanted),
+                                       std::move(changed), std::move(awaited))) {
     try {
         watcher_ = std::thread([shared = shared_] { shared->Watch(); });
     } catch (const std::system_error&) {
         shared_->firstOpen = -EAGAIN;  // without a thread the device is never opened
+        shared_->ended = true;
     }
 }
 
@@ -315,6 +369,23 @@ int AlsaDeviceLink::AwaitFirstOpen() {
     lock.unlock();
     Say(message);
     return result;
+}
+
+bool AlsaDeviceLink::AwaitOpen(std::chrono::milliseconds timeout) {
+    Shared& s = *shared_;
+    std::unique_lock lock(s.mutex);
+    return s.done.wait_for(lock, timeout, [&] { return s.catalogue || s.ended; }) &&
+           s.catalogue;
+}
+
+bool AlsaDeviceLink::Opening() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->firstOpen == kNotYet || shared_->firstOpen == -ETIMEDOUT;
+}
+
+bool AlsaDeviceLink::Ended() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->ended;
 }
 
 std::shared_ptr<const AlsaCatalogue> AlsaDeviceLink::Catalogue() const {

@@ -1,9 +1,11 @@
 // One ALSA control device's life, on a thread of its own. The thread opens the
-// device, opens it again whenever its connection broke (a sound server that
-// restarted, a card plugged back in) a few times a second at most, and applies
-// the levels handed to it. A level that cannot be applied now waits as its
-// line's pending level, the last one handed over winning, and is applied as
-// soon as the device answers again. Levels are never read back.
+// device, tries again while it refuses (a sound server not started yet, a card
+// still coming up), opens it again whenever its connection broke or it refused
+// a write (a sound server that restarted and has no defaults yet, a card plugged
+// back in), four times a second at most, and applies the levels handed to it.
+// A level that cannot be applied now waits as its line's pending level, the
+// last one handed over winning, and is applied as soon as the device answers
+// again. Levels are never read back.
 //
 // A call into ALSA that is stuck well past the deadline (a sound server's
 // plugin waiting for a reply from a server that is gone) is given up: the
@@ -15,7 +17,7 @@
 //
 // Questions wait no longer than a deadline; handing over a level never waits.
 // One line goes to standard error when the device stops answering and one
-// when it is back.
+// when a call to it succeeded again.
 #pragma once
 
 #include <chrono>
@@ -24,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/alsa/alsa_mixer_device.h"
 
@@ -31,9 +34,16 @@ class AlsaDeviceLink {
 public:
     // Starts opening `name` at once. A device for which `wanted` (run on the
     // link's thread first) says no is never opened. A call still busy
-    // `abandonAfter` after it began is given up.
+    // `abandonAfter` after it began is given up. `changed` runs on the link's
+    // thread each time the device was opened, and when its first open failed.
+    // A device that answers without any of the `awaited` lines (asked once on
+    // the link's thread), or without one it had, is a sound server still
+    // starting: for up to ten seconds it is opened again at the reopen pace,
+    // and meanwhile it counts as still opening, or as it was last opened.
     AlsaDeviceLink(std::string name, std::chrono::milliseconds deadline,
-                   std::chrono::milliseconds abandonAfter, std::function<bool()> wanted = {});
+                   std::chrono::milliseconds abandonAfter, std::function<bool()> wanted = {},
+                   std::function<void()> changed = {},
+                   std::function<std::vector<AlsaLineKey>()> awaited = {});
     // Gives the thread up to the deadline to apply the pending levels and close
     // the device, none when it is stuck; past that, it goes on alone.
     ~AlsaDeviceLink();
@@ -43,9 +53,14 @@ public:
     const std::string& Name() const { return name_; }
     // Waits up to the deadline for the first open to end: 0 when the device is
     // open, -ETIMEDOUT when it is still opening (it goes on, and the device
-    // counts from when it answers), else the ALSA error and the device is
-    // given up.
+    // counts from when it answers), else the ALSA error (it is tried again).
     int AwaitFirstOpen();
+    // Waits up to `timeout` for the device to have been opened; says nothing.
+    bool AwaitOpen(std::chrono::milliseconds timeout);
+    // Whether the first open has neither succeeded nor failed yet.
+    bool Opening() const;
+    // Whether the link ended for good: the device is not wanted, or no thread could be had.
+    bool Ended() const;
     // The elements of the device as it was last opened; null before that.
     std::shared_ptr<const AlsaCatalogue> Catalogue() const;
     // The line's volume as read when the device was opened, as long as nothing

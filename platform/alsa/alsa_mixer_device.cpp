@@ -85,8 +85,9 @@ int AlsaMixerDevice::WriteVolume(const AlsaLineKey& line, DWORD level) {
     snd_ctl_elem_value_t* value;
     snd_ctl_elem_value_alloca(&value);
     int result = snd_hctl_elem_info(control, info);
-    if (result == 0 && snd_ctl_elem_info_get_type(info) != SND_CTL_ELEM_TYPE_INTEGER)
-        return -EINVAL;
+    if (result == 0 && (snd_ctl_elem_info_get_type(info) != SND_CTL_ELEM_TYPE_INTEGER ||
+                        !snd_ctl_elem_info_is_writable(info)))
+        return -EPERM;
     if (result == 0) {
         const long raw =
             LevelToRaw(level, snd_ctl_elem_info_get_min(info), snd_ctl_elem_info_get_max(info));
@@ -94,10 +95,9 @@ int AlsaMixerDevice::WriteVolume(const AlsaLineKey& line, DWORD level) {
             snd_ctl_elem_value_set_integer(value, c, raw);
         result = snd_hctl_elem_write(control, value);
     }
-    // A refused write leaves the device answering reads; a broken one does not. A sound
-    // server's plugin tells of a lost connection once and then answers reads from what it
-    // last knew (PipeWire's does).
-    const bool lost = result == -EPIPE || result == -ECONNRESET || result == -ENOTCONN;
-    if (result < 0 && (lost || snd_hctl_elem_read(control, value) < 0)) broken_ = true;
+    // A sound server's plugin tells of a lost connection once and then answers reads from
+    // what it last knew (PipeWire's does). A control that is not there or not writable
+    // stays so, however often the device is opened.
+    if (result < 0 && result != -ENOENT && result != -EPERM && result != -EACCES) broken_ = true;
     return result < 0 ? result : 0;
 }

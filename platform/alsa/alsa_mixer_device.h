@@ -7,6 +7,8 @@
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
+#include <cerrno>
+
 #include <compare>
 #include <memory>
 #include <optional>
@@ -35,6 +37,12 @@ struct AlsaElementEntry {
 };
 using AlsaCatalogue = std::vector<AlsaElementEntry>;
 
+// Whether an ALSA error tells of a connection that was lost (a sound server gone, a
+// card pulled).
+inline bool AlsaConnectionLost(int error) {
+    return error == -EPIPE || error == -ECONNRESET || error == -ENOTCONN || error == -ENODEV;
+}
+
 class AlsaMixerDevice {
 public:
     // Opens the control device `name` (e.g. "default"). On failure returns
@@ -58,8 +66,10 @@ public:
     // else: no switch, no other direction, no other control of the element.
     // 0, or a negative ALSA error code (-ENOENT: the device has no such control).
     int WriteVolume(const AlsaLineKey& line, DWORD level);
-    // Whether the connection broke: a call failed for a lost connection, or
-    // failed and the device no longer answers a plain read either.
+    // Whether the device is to be opened afresh: a call failed for a lost
+    // connection, or failed and the device no longer answers a plain read, or a
+    // write was refused for a reason other than the control's own (a sound
+    // server that came back without its defaults refuses until it has them).
     bool Broken() const { return broken_; }
 
 private:

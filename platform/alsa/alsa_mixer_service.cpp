@@ -77,10 +77,18 @@ constexpr auto kDeviceDeadline = std::chrono::milliseconds(500);
 // device opened afresh on another thread: PipeWire's plugin waits for ever for
 // a reply from a server that is gone.
 constexpr auto kAbandonAfter = std::chrono::seconds(2);
+// How often the devices are looked at while a card is awaited.
+constexpr auto kCardPoll = std::chrono::milliseconds(50);
+
+// The lines that a sound server's "default" serves in the card's place.
+bool ServerLine(DWORD componentType) {
+    return componentType == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS ||
+           componentType == MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
+}
 
 }  // namespace
 
-AlsaMixerService::AlsaMixerService() {
+AlsaMixerService::AlsaMixerService(std::chrono::milliseconds cardWait) : cardWait_(cardWait) {
     try {
         ahead_ = StartLinks();
     } catch (const std::bad_alloc&) {
@@ -88,33 +96,54 @@ AlsaMixerService::AlsaMixerService() {
     }
 }
 
-AlsaMixerService::Links AlsaMixerService::StartLinks() {
+AlsaMixerService::~AlsaMixerService() { mixerWatchMoves({}); }
+
+void AlsaMixerService::Watcher::Tell() {
+    std::lock_guard lock(mutex);
+    if (moved) moved();
+}
+
+void AlsaMixerService::mixerWatchMoves(std::function<void()> moved) {
+    std::lock_guard lock(watcher_->mutex);
+    watcher_->moved = std::move(moved);
+}
+
+AlsaMixerService::Links AlsaMixerService::StartLinks() const {
+    auto changed = [watcher = watcher_] { watcher->Tell(); };
     Links links;
-    links[0] = std::make_unique<AlsaDeviceLink>(kDeviceNames[0], kDeviceDeadline, kAbandonAfter);
+    // A sound server's "default" is awaited with its output and input volumes.
+    links[0] = std::make_unique<AlsaDeviceLink>(
+        kDeviceNames[0], kDeviceDeadline, kAbandonAfter, nullptr, changed, [] {
+            return SysdefaultDiffers()
+                       ? std::vector<AlsaLineKey>{{"Master", 0, false}, {"Capture", 0, true}}
+                       : std::vector<AlsaLineKey>{};
+        });
     links[1] = std::make_unique<AlsaDeviceLink>(kDeviceNames[1], kDeviceDeadline, kAbandonAfter,
-                                                SysdefaultDiffers);
+                                                SysdefaultDiffers, changed);
     return links;
 }
 
-// The one place where a line meets its element: the first of its names that
-// "default" has, else the first that "sysdefault" has. A device not opened yet
-// is passed over; one that broke is still looked at as it was last opened, so
-// its lines wait for it rather than move to another device.
+// The one place where a line meets its elements: those "default" has for it,
+// else those "sysdefault" has. A device that broke is still looked at as it was
+// last opened, so its lines wait for it rather than move to another device. A
+// device that refused is passed over; a sound server still opening keeps its
+// lines waiting, as the card's, they would be set where nobody listens once
+// the server is there.
 std::optional<AlsaMixerService::Binding> AlsaMixerService::Bind(const Links& links,
                                                                 DWORD componentType) {
-    const auto names = AlsaElementNamesFor(componentType);
-    for (const auto& link : links) {
-        auto catalogue = link ? link->Catalogue() : nullptr;
-        if (!catalogue) continue;
-        for (const char* name : names)
-            for (const AlsaElementEntry& element : *catalogue) {
-                if (element.index != 0 || element.name != name) continue;
-                if (auto capture =
-                        AlsaLineDirection(name, element.playbackVolume, element.captureVolume))
-                    return Binding{link.get(),
-                                   {element.name, element.index, *capture},
-                                   *capture ? element.captureChannels : element.playbackChannels};
+    for (std::size_t d = 0; d < links.size(); ++d) {
+        const auto& link = links[d];
+        if (!link) continue;
+        if (const auto catalogue = link->Catalogue()) {
+            Binding binding{link.get(), {}, 0};
+            for (const AlsaLineElement& element : AlsaLineElements(componentType, *catalogue)) {
+                binding.keys.push_back(element.key);
+                binding.channels = std::max(binding.channels, element.channels);
             }
+            if (!binding.keys.empty()) return binding;
+        } else if (d == 0 && links[1] && ServerLine(componentType) && link->Opening()) {
+            return Binding{link.get(), {}, 1};
+        }
     }
     return std::nullopt;
 }
@@ -140,9 +169,15 @@ MMRESULT AlsaMixerService::mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uin
         for (std::size_t d = 0; d < mixer.links.size(); ++d) {
             errors[d] = mixer.links[d]->AwaitFirstOpen();
             opened = opened || errors[d] == 0;
-            // One still opening is kept: it counts from when it answers.
-            if (errors[d] != 0 && errors[d] != -ETIMEDOUT) mixer.links[d].reset();
+            // One still opening, or refusing for now, is kept: it counts from when it answers.
+            if (mixer.links[d]->Ended()) mixer.links[d].reset();
         }
+        // A card may still be coming up (its driver loading as the desktop starts).
+        const auto until = std::chrono::steady_clock::now() + cardWait_;
+        while (!opened && (mixer.links[0] || mixer.links[1]) &&
+               std::chrono::steady_clock::now() < until)
+            for (const auto& link : mixer.links)
+                if (link && link->AwaitOpen(kCardPoll)) opened = true;
         if (!opened) {
             if (errors[0] == -ENOMEM || errors[1] == -ENOMEM) return MMSYSERR_NOMEM;
             LogFailureOnce("mixer open", std::string("no mixer: ") + snd_strerror(errors[0]));
@@ -212,8 +247,10 @@ MMRESULT AlsaMixerService::mixerGetLineInfoA(HMIXER hmxobj, MIXERLINE* pmxl, DWO
     if (componentType >= MIXERLINE_COMPONENTTYPE_SRC_FIRST) line.fdwLine |= MIXERLINE_LINEF_SOURCE;
     line.cChannels = binding->channels;
     line.cControls = 1;
-    CopyText(line.szShortName, sizeof line.szShortName, binding->key.name);
-    CopyText(line.szName, sizeof line.szName, binding->key.name);
+    std::string names;
+    for (const AlsaLineKey& key : binding->keys) names += (names.empty() ? "" : ", ") + key.name;
+    CopyText(line.szShortName, sizeof line.szShortName, names);
+    CopyText(line.szName, sizeof line.szName, names);
     CopyText(line.Target.szPname, sizeof line.Target.szPname, "ALSA " + binding->link->Name());
     *pmxl = line;
     return MMSYSERR_NOERROR;
@@ -232,8 +269,11 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     if (!binding) return MIXERR_INVALLINE;
     if (pmxlc->dwControlType != MIXERCONTROL_CONTROLTYPE_VOLUME) return MIXERR_INVALCONTROL;
 
-    AlsaVolumeReading volume;
-    if (MMRESULT read = ReadVolume(*binding, volume); read != MMSYSERR_NOERROR) return read;
+    // A line still waiting for its device has its range; its steps are not known yet.
+    DWORD level = 0, steps = 0;
+    if (!binding->keys.empty())
+        if (MMRESULT read = ReadLevel(*binding, level, steps); read != MMSYSERR_NOERROR)
+            return read;
 
     MIXERCONTROL control{};
     const DWORD size = std::min<DWORD>(pmxlc->cbmxctrl, sizeof(MIXERCONTROL));
@@ -241,44 +281,62 @@ MMRESULT AlsaMixerService::mixerGetLineControlsA(HMIXER hmxobj, MIXERLINECONTROL
     control.dwControlID = number + 1;
     control.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
     CopyText(control.szShortName, sizeof control.szShortName, "Volume");
-    CopyText(control.szName, sizeof control.szName, binding->key.name + " Volume");
+    CopyText(control.szName, sizeof control.szName, "Volume");
     control.lMinimum = 0;
     control.lMaximum = static_cast<std::int32_t>(kLevelMaximum);
     // The published record's step count, the first word after the bounds.
-    control.dwReserved[4] = static_cast<DWORD>(std::min<unsigned long>(
-        static_cast<unsigned long>(volume.rawMax) - static_cast<unsigned long>(volume.rawMin),
-        0xFFFFFFFFul));
+    control.dwReserved[4] = steps;
     std::memcpy(pmxlc->pamxctrl, &control, size);
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT AlsaMixerService::ReadVolume(const Binding& binding, AlsaVolumeReading& reading) {
-    if (auto atOpen = binding.link->ReadingAtOpen(binding.key)) {
-        reading = *atOpen;
-        return MMSYSERR_NOERROR;
+MMRESULT AlsaMixerService::ReadLevel(const Binding& binding, DWORD& level, DWORD& steps) {
+    if (binding.keys.empty()) return MMSYSERR_ERROR;  // its device is still opening
+    std::vector<AlsaVolumeReading> readings;
+    for (const AlsaLineKey& key : binding.keys) {
+        auto atOpen = binding.link->ReadingAtOpen(key);
+        if (!atOpen) break;
+        readings.push_back(*atOpen);
     }
-    struct Read {
-        MMRESULT result = MMSYSERR_ERROR;  // also when the device stopped answering
-        AlsaVolumeReading reading;
-    };
-    auto read = std::make_shared<Read>();
-    if (!binding.link->Ask([key = binding.key, read](AlsaMixerDevice& device) {
-            if (device.Refresh() < 0) return;
-            snd_mixer_elem_t* e = device.Element(key);
-            auto volume = AlsaLineVolume::Of(e, key.capture);
-            if (!volume) {
-                read->result = e ? MIXERR_INVALCONTROL : MIXERR_INVALLINE;
-                return;
-            }
-            if (auto now = volume->Reading()) read->result = MMSYSERR_NOERROR, read->reading = *now;
-        }))
-        return MMSYSERR_ERROR;
-    reading = read->reading;
-    return read->result;
+    if (readings.size() != binding.keys.size()) {
+        struct Read {
+            MMRESULT result = MMSYSERR_ERROR;  // also when the device stopped answering
+            std::vector<AlsaVolumeReading> readings;
+        };
+        auto read = std::make_shared<Read>();
+        if (!binding.link->Ask([keys = binding.keys, read](AlsaMixerDevice& device) {
+                if (device.Refresh() < 0) return;
+                for (const AlsaLineKey& key : keys) {
+                    snd_mixer_elem_t* e = device.Element(key);
+                    auto volume = AlsaLineVolume::Of(e, key.capture);
+                    if (!volume) {
+                        read->result = e ? MIXERR_INVALCONTROL : MIXERR_INVALLINE;
+                        return;
+                    }
+                    auto now = volume->Reading();
+                    if (!now) return;
+                    read->readings.push_back(*now);
+                }
+                read->result = MMSYSERR_NOERROR;
+            }))
+            return MMSYSERR_ERROR;
+        if (read->result != MMSYSERR_NOERROR) return read->result;
+        readings = std::move(read->readings);
+    }
+    level = steps = 0;
+    for (const AlsaVolumeReading& r : readings) {
+        level = std::max(level, RawToLevel(r.loudest, r.rawMin, r.rawMax));
+        steps = std::max(steps, static_cast<DWORD>(std::min<unsigned long>(
+                                    static_cast<unsigned long>(r.rawMax) -
+                                        static_cast<unsigned long>(r.rawMin),
+                                    0xFFFFFFFFul)));
+    }
+    return MMSYSERR_NOERROR;
 }
 
 std::optional<AlsaMixerService::Binding> AlsaMixerService::DetailsTarget(
-    HMIXER hmx, const MIXERCONTROLDETAILS* details, DWORD flags, MMRESULT& result) {
+    HMIXER hmx, const MIXERCONTROLDETAILS* details, DWORD flags, MMRESULT& result,
+    OpenMixer** addressed) {
     // One uniform value for all channels is what this service exchanges.
     if (!details || details->cbStruct < kControlDetailsSize || details->cChannels != 1 ||
         details->cMultipleItems != 0 || details->cbDetails < sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
@@ -288,6 +346,7 @@ std::optional<AlsaMixerService::Binding> AlsaMixerService::DetailsTarget(
     }
     OpenMixer* mixer = Addressed(hmx, flags, MIXER_GETCONTROLDETAILSF_VALUE, result);
     if (!mixer) return std::nullopt;
+    if (addressed) *addressed = mixer;
     auto binding = details->dwControlID == 0 ? std::nullopt
                                              : BoundLine(*mixer, details->dwControlID - 1, result);
     if (!binding) result = MIXERR_INVALCONTROL;
@@ -297,12 +356,14 @@ std::optional<AlsaMixerService::Binding> AlsaMixerService::DetailsTarget(
 MMRESULT AlsaMixerService::mixerGetControlDetailsA(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                                    DWORD fdwDetails) {
     MMRESULT result;
-    auto binding = DetailsTarget(hmxobj, pmxcd, fdwDetails, result);
+    OpenMixer* mixer = nullptr;
+    auto binding = DetailsTarget(hmxobj, pmxcd, fdwDetails, result, &mixer);
     if (!binding) return result;
-    AlsaVolumeReading volume;
-    if (MMRESULT read = ReadVolume(*binding, volume); read != MMSYSERR_NOERROR)
+    mixer->shown.insert_or_assign(pmxcd->dwControlID, *binding);
+    MIXERCONTROLDETAILS_UNSIGNED value{};
+    DWORD steps = 0;
+    if (MMRESULT read = ReadLevel(*binding, value.dwValue, steps); read != MMSYSERR_NOERROR)
         return read == MIXERR_INVALLINE ? MIXERR_INVALCONTROL : read;
-    MIXERCONTROLDETAILS_UNSIGNED value{RawToLevel(volume.loudest, volume.rawMin, volume.rawMax)};
     std::memcpy(pmxcd->paDetails, &value, sizeof value);
     return MMSYSERR_NOERROR;
 }
@@ -317,6 +378,18 @@ MMRESULT AlsaMixerService::mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDET
     MIXERCONTROLDETAILS_UNSIGNED value;
     std::memcpy(&value, pmxcd->paDetails, sizeof value);
     if (value.dwValue > kLevelMaximum) return MIXERR_INVALVALUE;
-    binding->link->Write(binding->key, value.dwValue);
+    if (binding->keys.empty()) return MMSYSERR_ERROR;  // dropped: its device is still opening
+    for (const AlsaLineKey& key : binding->keys) binding->link->Write(key, value.dwValue);
     return MMSYSERR_NOERROR;
+}
+
+std::vector<DWORD> AlsaMixerService::mixerMovedControls(HMIXER hmx) {
+    std::vector<DWORD> moved;
+    auto it = open_.find(hmx);
+    if (it == open_.end()) return moved;
+    OpenMixer& mixer = it->second;
+    for (const auto& [control, shown] : mixer.shown)
+        if (auto now = Bind(mixer.links, mixer.lines[control - 1]); now && !(*now == shown))
+            moved.push_back(control);
+    return moved;
 }

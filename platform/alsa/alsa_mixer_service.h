@@ -6,10 +6,18 @@
 // names on "default" first, then on "sysdefault". Without a sound server both
 // are the same card, opened once.
 //
-// Lines are the cards' simple-mixer elements (see alsa_line_names.cpp for
-// which element serves which component type); a line's one control is its
-// volume, presented as 0..65535 whatever the element's raw range. Handles are
-// small numbers naming the mixers this service opened; 0 is never one.
+// Lines are the cards' simple-mixer elements (see alsa_line_names.h for which
+// elements serve which component type: master may drive several outputs); a
+// line's one control is its volume, presented as 0..65535 whatever the
+// elements' raw ranges, and read as the loudest of them. Handles are small
+// numbers naming the mixers this service opened; 0 is never one.
+//
+// While a sound server's "default" is still opening, master and the
+// microphone wait for it rather than go to the card: their moves are dropped
+// and their reads fail until it answers. A device that refuses is tried again
+// for as long as the mixer is open; when it answers, the lines it serves move
+// to it, and mixerMovedControls tells the caller which to read again. With no
+// device answering, mixerOpen gives a card up to five seconds to come.
 //
 // Each control device lives on a thread of its own (alsa_device_link.h), which
 // reads every volume as it opens the device. The reads at start take those
@@ -21,9 +29,12 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -34,8 +45,8 @@ class AlsaMixerService : public MixerService {
 public:
     // Starts opening mixer device 0 at once, on the devices' own threads, for
     // the first mixerOpen to take over: make the service early.
-    AlsaMixerService();
-    ~AlsaMixerService() override = default;
+    explicit AlsaMixerService(std::chrono::milliseconds cardWait = std::chrono::seconds(5));
+    ~AlsaMixerService() override;
     AlsaMixerService(const AlsaMixerService&) = delete;
     AlsaMixerService& operator=(const AlsaMixerService&) = delete;
 
@@ -49,34 +60,51 @@ public:
                                      DWORD fdwDetails) override;
     MMRESULT mixerSetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                     DWORD fdwDetails) override;
+    std::vector<DWORD> mixerMovedControls(HMIXER hmx) override;
+    void mixerWatchMoves(std::function<void()> moved) override;
 
 private:
     // "default", then "sysdefault"; null where there is none.
     using Links = std::array<std::unique_ptr<AlsaDeviceLink>, 2>;
-    struct OpenMixer {
-        Links links;
-        std::vector<DWORD> lines;  // the component types of the lines handed out
-    };
-    // Where a line is now: the device and the element's volume.
+    // Where a line is now: the device and the elements' volumes; no elements
+    // while it waits for a device still opening.
     struct Binding {
         AlsaDeviceLink* link;
-        AlsaLineKey key;
+        std::vector<AlsaLineKey> keys;
         unsigned channels;
+        bool operator==(const Binding& other) const {
+            return link == other.link && keys == other.keys;
+        }
+    };
+    struct OpenMixer {
+        Links links;
+        std::vector<DWORD> lines;        // the component types of the lines handed out
+        std::map<DWORD, Binding> shown;  // by control: the binding its level was last read from
+    };
+    // Whom to tell that a line may have moved; shared with the devices' threads.
+    struct Watcher {
+        std::mutex mutex;
+        std::function<void()> moved;
+        void Tell();
     };
 
-    static Links StartLinks();
+    Links StartLinks() const;
     static std::optional<Binding> Bind(const Links& links, DWORD componentType);
     OpenMixer* Addressed(HMIXER hmx, DWORD flags, DWORD query, MMRESULT& result);
     // The line a line or control identifier names, bound now; nothing with
     // `result` set when there is none.
     std::optional<Binding> BoundLine(OpenMixer& mixer, DWORD number, MMRESULT& result);
-    // The line's volume: as read when its device opened while that still holds,
-    // else from the device, waiting no longer than the deadline.
-    static MMRESULT ReadVolume(const Binding& binding, AlsaVolumeReading& reading);
+    // The line's level, the loudest of its elements', and the most raw steps among
+    // them: as read when the device opened while that still holds, else from
+    // the device, waiting no longer than the deadline.
+    static MMRESULT ReadLevel(const Binding& binding, DWORD& level, DWORD& steps);
     std::optional<Binding> DetailsTarget(HMIXER hmx, const MIXERCONTROLDETAILS* details,
-                                         DWORD flags, MMRESULT& result);
+                                         DWORD flags, MMRESULT& result,
+                                         OpenMixer** addressed = nullptr);
     HMIXER NewHandle();
 
+    std::chrono::milliseconds cardWait_;
+    std::shared_ptr<Watcher> watcher_ = std::make_shared<Watcher>();
     Links ahead_;  // opened at construction, for the first mixerOpen
     std::map<HMIXER, OpenMixer> open_;
     HMIXER lastHandle_ = 0;

@@ -271,7 +271,11 @@ bool AlsaSoundService::Shared::Play(const Request& request) {
 // worker.
 bool AlsaSoundService::Shared::HeardOut(PcmSink& sink, unsigned rate) const {
     long unheard = sink.Unheard();
-    const auto deadline = Clock::now() + Seconds(static_cast<double>(unheard) / rate) +
+    // No more can be queued than the output's buffer holds: a larger delay is a count that
+    // wrapped around (PipeWire's plugin reports one once the output ran dry).
+    const double buffered = std::chrono::duration<double>(sink.Latency()).count() * rate;
+    const double delay = std::min(static_cast<double>(unheard), buffered);
+    const auto deadline = Clock::now() + Seconds(delay / rate) +
                           sink.Latency() + kPlayOutSlack;
     while (unheard > 0 && !cancel) {
         if (Clock::now() >= deadline) {

@@ -44,8 +44,11 @@ TEST(LevelScaling, LevelsGoToTheNearestRawStepAndBack) {
     EXPECT_EQ(RawToLevel(0, LONG_MIN, LONG_MAX), 32768u);  // 32767.5000076
 }
 
+using namespace std::chrono_literals;
+
 // The service with mixer device 0 open, and the calls the program makes.
 struct Mixer {
+    explicit Mixer(std::chrono::milliseconds cardWait = 5s) : service(cardWait) {}
     AlsaMixerService service;
     HMIXER handle = 0;
     MMRESULT opened = service.mixerOpen(&handle, 0, 0, 0, 0);
@@ -111,6 +114,14 @@ TEST(AlsaMixerService, EachLineTakesTheFirstOfItsNamesTheCardHas) {
         VirtualCard card({.elements = elements});
         EXPECT_EQ(Mixer().Line(type).first, name) << elements.back();
     }
+    // Without "Master", master is every output, and shows the loudest of them.
+    VirtualCard card({.elements = {"Speaker Playback Volume:2:0:9:8",
+                                   "Headphone Playback Volume:2:0:31:20",
+                                   "Front Playback Volume:1:0:9:1", Volume("Surround")}});
+    Mixer m;
+    const auto [names, master] = m.Line(kSpeakers);
+    EXPECT_EQ(names, "Headphone, Speaker, Front");
+    EXPECT_EQ(m.Read(master), 58253u);  // Speaker: 8 * 65535 / 9 = 58253.3; Headphone 20 of 31
 }
 
 // Runs before the other tests here that make the service log.
@@ -126,12 +137,14 @@ TEST(AlsaMixerService, FailuresAreLoggedOncePerKindAndNothingStaysOpen) {
     const DWORD master = m.Line(kSpeakers).second;
     for (DWORD level : {0, 30000, 65535}) {
         EXPECT_EQ(m.Write(master, level), MMSYSERR_NOERROR);  // handed over
-        EXPECT_EQ(m.Read(master), 45197u);  // once it was tried: 60 * 65535 / 87 = 45196.55
+        EXPECT_EQ(m.Read(master), std::nullopt);  // the device is opened afresh meanwhile
     }
     EXPECT_EQ(card.Raw("Master Playback Volume"), Values({60, 60}));
     card.Unplug();
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(Mixer().opened, MMSYSERR_NODRIVER);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Mixer(100ms).opened, MMSYSERR_NODRIVER);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "pegelwerk: the mixer device default stopped answering; its lines take their last "
+              "levels when it is back\n"
               "pegelwerk: a mixer line refused a write: Input/output error\n"
               "pegelwerk: no mixer: No such device\n");
     EXPECT_EQ(m.Read(master), std::nullopt);
@@ -140,10 +153,12 @@ TEST(AlsaMixerService, FailuresAreLoggedOncePerKindAndNothingStaysOpen) {
     EXPECT_EQ(OpenFds(), before);
 }
 
-// A sound server keeps master and the microphone, and the card serves the rest. A server still
-// starting at the open is not given up: the card serves master meanwhile. A move writes its line's
-// one volume control: what another program set since (a mute, the other direction's volume)
-// stays as it is, and a level it set is seen and moved from.
+// A sound server keeps master and the microphone, and the card serves the rest. While the server
+// is still opening (it hangs, or it answers without its defaults yet), its lines wait for it: a
+// move is dropped, never set on the card, and once it answers they are told as moved and read
+// from it. A move writes its line's one volume control:
+// what another program set since (a mute, the other direction's volume) stays as it is, and a
+// level it set is seen and moved from.
 TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
     VirtualCard card(
         {.elements = {"Master Playback Volume:2:0:87:60", "Mic Playback Volume:1:0:31:8",
@@ -152,17 +167,36 @@ TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
                       "Line Capture Switch:2:switch", "CD Playback Volume:2:0:31:20",
                       "Synth Playback Volume:2:0:31:24"},
          .serverElements = kServer.serverElements});
+    {
+        VirtualCard bare(kServer);
+        bare.Bare(true, true);
+        Mixer m;
+        const DWORD master = m.Line(kSpeakers).second;
+        EXPECT_EQ(m.Write(master, 0), MMSYSERR_ERROR);
+        EXPECT_EQ(m.Read(master), std::nullopt);
+        bare.Bare(false, true);
+        ASSERT_TRUE(Eventually([&] {
+            return m.service.mixerMovedControls(m.handle) == std::vector<DWORD>{master};
+        }));
+        EXPECT_EQ(m.Read(master), 32768u);  // 32768 * 65535 / 65536 = 32767.5
+        EXPECT_EQ(bare.Raw("Master Playback Volume"), Values({60, 60}));
+    }
     card.Hang(true, true);
     Mixer m;
-    const DWORD master = m.Line(kSpeakers).second, line = m.Line(kLine).second;
-    EXPECT_EQ(m.Write(master, 0), MMSYSERR_NOERROR);
-    EXPECT_EQ(m.Read(master), 0u);
-    EXPECT_EQ(card.Raw("Master Playback Volume"), Values({0, 0}));  // the card's own
+    const DWORD master = m.Line(kSpeakers).second, mic = m.Line(kMic).second,
+                line = m.Line(kLine).second;
+    EXPECT_EQ(m.Write(master, 0), MMSYSERR_ERROR);
+    EXPECT_EQ(m.Read(master), std::nullopt);
+    EXPECT_EQ(m.Read(mic), std::nullopt);
+    EXPECT_EQ(m.Read(line), 25368u);  // the card goes on: 12 * 65535 / 31 = 25368.4
+    EXPECT_EQ(m.service.mixerMovedControls(m.handle), std::vector<DWORD>{});
     card.Hang(false, true);
-    EXPECT_TRUE(Eventually([&] {
-        m.Write(master, 0);  // reaches the server once it answers
-        return card.Raw("Master Playback Volume", true) == Values({0, 0});
+    ASSERT_TRUE(Eventually([&] {
+        return m.service.mixerMovedControls(m.handle) == std::vector<DWORD>{master, mic};
     }));
+    EXPECT_EQ(m.Read(master), 32768u);  // 32768 * 65535 / 65536 = 32767.5
+    EXPECT_EQ(m.service.mixerMovedControls(m.handle), std::vector<DWORD>{mic});
+    EXPECT_EQ(m.Read(mic), 100u);  // 100 * 65535 / 65536 = 99.998
     // line, the control a move to the top reaches, on the server's card, its values then
     const std::tuple<DWORD, const char*, bool, Values> lines[] = {
         {kSpeakers, "Master Playback Volume", true, {65536, 65536}},
@@ -176,7 +210,7 @@ TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
         EXPECT_EQ(m.Read(m.Line(type).second), 65535u) << control;  // applied before the read
         EXPECT_EQ(card.Raw(control, server), values) << control;
     }
-    EXPECT_EQ(card.Raw("Master Playback Volume"), Values({0, 0}));  // the card's own: no more
+    EXPECT_EQ(card.Raw("Master Playback Volume"), Values({60, 60}));  // the card's own: never
     EXPECT_EQ(card.Raw("Mic Playback Volume"), Values({8}));
     // Another program mutes the line both ways and sets its capture volume: a move leaves them so.
     for (const char* set :
@@ -196,6 +230,39 @@ TEST(AlsaMixerService, AMoveWritesItsOwnVolumeOnTheSoundServerOrTheCard) {
     card.Unplug();  // without the card, the lines the server lacks stay empty
     EXPECT_EQ(Mixer().Line(kSpeakers).first, "Master");
     EXPECT_EQ(Mixer().Line(kLine).first, "");
+}
+
+// A sound server not running yet leaves master and the microphone on the card; it is tried
+// again, and once it runs they move to it. A card still coming up at the start is waited for.
+TEST(AlsaMixerService, AServerThatComesLaterTakesItsLinesAndALateCardIsWaitedFor) {
+    {
+        VirtualCard card(kServer);
+        card.Unplug(true);
+        Mixer m;
+        const DWORD master = m.Line(kSpeakers).second;
+        EXPECT_EQ(m.Read(master), 45197u);  // the card's: 60 * 65535 / 87 = 45196.55
+        EXPECT_EQ(m.Write(master, 0), MMSYSERR_NOERROR);
+        EXPECT_TRUE(Eventually([&] { return card.Raw("Master Playback Volume") == Values{0, 0}; }));
+        card.ReplugServer();
+        ASSERT_TRUE(Eventually([&] {
+            return m.service.mixerMovedControls(m.handle) == std::vector<DWORD>{master};
+        }));
+        EXPECT_EQ(m.Read(master), 32768u);  // the server's: 32768 * 65535 / 65536 = 32767.5
+        EXPECT_EQ(m.Write(master, 65535), MMSYSERR_NOERROR);
+        EXPECT_EQ(m.Read(master), 65535u);
+        EXPECT_EQ(card.Raw("Master Playback Volume", true), Values({65536, 65536}));
+        EXPECT_EQ(card.Raw("Master Playback Volume"), Values({0, 0}));
+    }
+    VirtualCard card;
+    card.Unplug();
+    std::thread replug([&] {
+        std::this_thread::sleep_for(700ms);
+        card.Replug();
+    });
+    Mixer late;
+    replug.join();
+    EXPECT_EQ(late.opened, MMSYSERR_NOERROR);
+    EXPECT_EQ(late.Line(kSpeakers).first, "Master");
 }
 
 // The reads at start take the levels the device's thread read as it opened the device, without
@@ -251,8 +318,57 @@ TEST(AlsaMixerService, AStuckServerTakesTheLastLevelWhenItAnswersAndTheCardGoesO
     }
 }
 
-using namespace std::chrono_literals;
 const AlsaLineKey kServerMaster{"Master", 0, false}, kServerCapture{"Capture", 0, true};
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A write the device refuses (a sound server back without its defaults yet), or that tells of a
+// lost connection, has the device opened afresh, no more than once each 250 ms, until a write
+// lands: it stopped answering once, and answers again once, when the write went through. A
+// server that comes back listing no volumes at first is opened again until it lists them.
+TEST(AlsaDeviceLink, ARefusedOrLostWriteReopensFourTimesASecondAtMostUntilOneLands) {
+    for (int error : {EINVAL, EPIPE}) {
+        VirtualCard card(kServer);
+        testing::internal::CaptureStderr();
+        AlsaDeviceLink link("default", 500ms, 2s);
+        ASSERT_EQ(link.AwaitFirstOpen(), 0);
+        card.RefuseWrites(error, true);
+        link.Write(kServerMaster, 0);
+        std::this_thread::sleep_for(2s);
+        // the open at the start, and one each 250 ms over the 2 s at most
+        EXPECT_LE(card.Opens(true).size(), 10u) << error;
+        EXPECT_TRUE(Eventually([&] { return card.Opens(true).size() >= 3; })) << error;
+        card.RefuseWrites(0, true);
+        EXPECT_TRUE(Eventually([&] {
+            return card.Raw("Master Playback Volume", true) == Values({0, 0});
+        }));
+        EXPECT_TRUE(link.Ask([](AlsaMixerDevice&) {}));
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(Count(log, "stopped answering"), 1u) << log;
+        EXPECT_EQ(Count(log, "answers again"), 1u) << log;
+        EXPECT_TRUE(log.ends_with(kBack)) << log;
+    }
+    VirtualCard card(kServer);
+    AlsaDeviceLink link("default", 500ms, 2s, {}, {},
+                        [] { return std::vector<AlsaLineKey>{kServerMaster, kServerCapture}; });
+    ASSERT_EQ(link.AwaitFirstOpen(), 0);
+    card.Unplug(true);
+    card.Bare(true, true);
+    link.Write(kServerMaster, 0);
+    ASSERT_TRUE(Eventually([&] { return card.Opens(true).size() >= 2; }));  // the loss was seen
+    card.ReplugServer();
+    const std::size_t opens = card.Opens(true).size();
+    ASSERT_TRUE(Eventually([&] { return card.Opens(true).size() >= opens + 2; }));
+    EXPECT_EQ(card.Raw("Master Playback Volume", true), Values({32768, 32768}));
+    card.Bare(false, true);
+    EXPECT_TRUE(Eventually([&] {
+        return card.Raw("Master Playback Volume", true) == Values({0, 0});
+    }));
+}
 
 // A sound server's control plugin that waits for good for a reply from a server that is gone: the
 // stuck call is given up, and with no further move a fresh open on another thread applies the
@@ -321,6 +437,7 @@ TEST(AlsaDeviceLink, ThreadsLeftBehindAreFewAndEachWaitsTwiceAsLong) {
         return card.Raw("Master Playback Volume", true) == Values{0, 0};
     }));
     EXPECT_TRUE(Eventually([&] { return OpenFds() == fds + 2; }));  // one open: state, change watch
+    EXPECT_TRUE(link.Ask([](AlsaMixerDevice&) {}));  // once the write's word is out
     EXPECT_EQ(testing::internal::GetCapturedStderr(), kStopped + kBack);
 }
 

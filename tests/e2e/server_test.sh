@@ -137,9 +137,10 @@ if [ "$server" = pulseaudio ]; then card --server pulse; else card --server "pip
 
 case ${case#*.} in
 restart)
-  # Frozen while the program starts (a server still starting at login): once
-  # it answers, master goes to its sink, never to the card. The slider starts at
-  # the card's Master (position 8); Right gives 9 = 54000 = raw 54000.82 -> 54001.
+  # Frozen while the program starts (a server still starting at login): master
+  # waits for it, never goes to the card, and once it answers its slider takes
+  # the sink's level (20000: position 3.3 -> 3); Right gives 4 = 24000 = raw
+  # 24000.37 -> 24000.
   server_signal STOP
   start
   wait_main
@@ -150,39 +151,40 @@ restart)
   # Muted from outside after the program opened the server: a move leaves it muted.
   for way in $ways; do pactl "set-$way-mute" "@DEFAULT_${way^^}@" 1; done
   xdotool key Right
-  sink_reaches 54001,54001 "master reached the server that answered late"
-  # The microphone, at the card's Mic (3) at start, goes to the server's source.
+  sink_reaches 24000,24000 "master reached the server that answered late"
+  # The microphone, at the source's level once it answered (8000: position 1),
+  # goes to 2 = 12000 = raw 12000.18 -> 12000.
   xdotool key Tab Right shift+Tab
-  [ "$ways" = sink ] || poll 5 is source 24000,24000 ||
-    fail "source volume $(volume source), expected 24000,24000"
+  [ "$ways" = sink ] || poll 5 is source 12000,12000 ||
+    fail "source volume $(volume source), expected 12000,12000"
   for way in $ways; do
     pactl "get-$way-mute" "@DEFAULT_${way^^}@" | grep -q yes || fail "a move unmuted the $way"
   done
   [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
   poll 5 eval '[ -z "$(pactl list short sink-inputs)" ]' || fail "the ding did not end"
   ! grep -q 'stopped playing' "$dir/program.log" || fail "the end of the ding was dropped"
-  # Killed and restarted on the same socket: the next move (10 = 60000 = raw
-  # 60000.92 -> 60001) and its ding reach it.
+  # Killed and restarted on the same socket: the next move (5 = 30000 = raw
+  # 30000.46 -> 30000) and its ding reach it.
   restart_server
   xdotool key Right
-  sink_reaches 60001,60001 "the first move after the restart reached the new server"
+  sink_reaches 30000,30000 "the first move after the restart reached the new server"
   poll 10 heard || fail "the ding after the restart did not reach the new server"
   # Frozen, then killed and restarted (a watchdog's restart): the move made
-  # meanwhile (position 9) reaches the new server with no further move, and the
-  # next one's ding (8 = 48000 = raw 48000.73 -> 48001) plays there. The card's
+  # meanwhile (position 4) reaches the new server with no further move, and the
+  # next one's ding (3 = 18000 = raw 18000.27 -> 18000) plays there. The card's
   # Line, moved next (4 -> 5 = 30000 = raw 14.19 -> 14), shows the move was made.
   server_signal STOP
   xdotool key Left Tab Tab
   changes sysdefault "Line Playback Volume=14,14" xdotool key Right
   xdotool key shift+Tab shift+Tab
   restart_server
-  sink_reaches 54001,54001 "the move made while the server hung reached the new server"
+  sink_reaches 24000,24000 "the move made while the server hung reached the new server"
   xdotool key Left
-  sink_reaches 48001,48001 "the next move reached the new server"
+  sink_reaches 18000,18000 "the next move reached the new server"
   # A ding asked for while another plays is dropped, and on PipeWire the ding of
   # the move made while the server hung holds the output until its stall limit
   # drops it (the output does not tell of the lost server): a move after that
-  # (9, then back to 8) plays its ding on the new server.
+  # (4, then back to 3) plays its ding on the new server.
   poll 10 eval 'heard || { xdotool key Right Left; sleep 0.2; false; }' ||
     fail "no ding after the second restart reached the new server"
   close_main 10000

@@ -138,6 +138,34 @@ TEST(Root, AMoveWritesItsOwnLineThenAsksForTheDingUnlessTheLevelOverflows) {
     }
 }
 
+// A line that moved to another device (a sound server that answered late) shows that device's
+// level, read as at the start; no other line is read, nothing is written or played. The window
+// stops listening for moves when it goes.
+TEST(Root, ALineThatMovedToAnotherDeviceShowsThatDevicesLevel) {
+    const std::pair<DWORD, std::string> lines[] = {{1, "RLautstärke"}, {2, "RMicrofon"},
+                                                   {6, "RLineIn"},     {5, "RCDAudio"},
+                                                   {4, "RMidi"},       {3, "RWave"}};
+    for (const auto& [control, slider] : lines) {
+        Window w;
+        w.Shown(slider.c_str(), 0);
+        for (DWORD c = 1; c <= 7; ++c) w.levels[c] = 45000;  // 7.5 positions: 8, ties to even
+        w.moved = {control};
+        ASSERT_TRUE(w.watcher);
+        w.watcher();
+        QCoreApplication::sendPostedEvents();
+        for (const char* name : kSliders)
+            EXPECT_EQ(w[name]->Value(), name == slider ? 8 : 0) << name << " after " << slider;
+        EXPECT_EQ(w.calls, Calls({{"mixerGetControlDetailsA", control}}));
+    }
+    testing_support::ScriptedMixer mixer;
+    {
+        Window sound;
+        Root root(mixer, sound);
+        EXPECT_TRUE(mixer.watcher);
+    }
+    EXPECT_FALSE(mixer.watcher);
+}
+
 // Lines scrolled per notch on the desktop, the wheel's turns (angle deltas: y, or x for a
 // sideways wheel, where right raises), natural scrolling, the position before; the levels
 // written (position * 6000), each followed by a ding, and the position after. 120 is one

@@ -28,7 +28,7 @@ public:
     bool paced = true;                // false: frames are taken at once
     std::atomic<bool> hang{false};    // Open does not return while set
     std::atomic<bool> stall{false};   // the sinks take no frames while set
-    std::atomic<bool> frozen{false};  // what was taken is never heard while set
+    std::atomic<long> frozen{0};  // while set, this many frames are never heard
     std::atomic<bool> refuse{false};  // Open fails, logged as the ALSA sink logs it
 
     // Returns `change(sessions)`, made under the lock; wakes the waiters.
@@ -83,7 +83,7 @@ public:
     }
     void Wait(std::chrono::milliseconds timeout) override { std::this_thread::sleep_for(timeout); }
     long Unheard() override {
-        if (log_->frozen) return 1;
+        if (log_->frozen) return log_->frozen;
         Mark(&SinkSession::drained);
         return 0;
     }

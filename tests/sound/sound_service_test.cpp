@@ -107,14 +107,14 @@ TEST_F(SoundServiceTest, AStuckDeviceCostsOnlyItsSound) {
     log_->stall = false;
 
     // The output takes the sound but never plays it out, as a sound server
-    // that stopped after the last write: 1010 frames at 8000 Hz are 126 ms;
-    // with the fake's 50 ms latency and a quarter second's slack the worker
-    // is free again well before 1 s.
-    log_->frozen = true;
+    // that stopped after the last write, and reports a delay that wrapped
+    // around: no more than the fake's 50 ms buffer is waited for, with its
+    // 50 ms latency and a quarter second's slack: free again well before 1 s.
+    log_->frozen = 1L << 62;
     auto start = Clock::now();
     EXPECT_TRUE(service->sndPlaySoundA("ding.wav", SND_SYNC));
     EXPECT_LT(Clock::now() - start, 1s);
-    log_->frozen = false;
+    log_->frozen = 0;
     const auto frozen = log_->Sessions()[1];
     EXPECT_TRUE(frozen.frames == 1010 && frozen.dropped && frozen.closed && !frozen.drained);
     EXPECT_TRUE(service->sndPlaySoundA("ding.wav", SND_SYNC));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -36,6 +37,8 @@ public:
     std::map<DWORD, DWORD> levels;        // by control id
     std::set<std::string> refuse;         // calls answered with an error
     std::vector<Call> calls;
+    std::vector<DWORD> moved;             // controls told as moved to another device
+    std::function<void()> watcher;        // whom to tell
 
     // Master, microphone, wave, MIDI, CD, line-in, auxiliary: controls 1 to 7.
     ScriptedMixer() {
@@ -83,6 +86,10 @@ public:
         std::memcpy(d->paDetails, &levels[d->dwControlID], 4);  // also when refused
         return Details("mixerGetControlDetailsA", hmx, d, flags, 0);
     }
+    std::vector<DWORD> mixerMovedControls(HMIXER hmx) override {
+        return hmx == kHandle ? moved : std::vector<DWORD>{};
+    }
+    void mixerWatchMoves(std::function<void()> moved) override { watcher = std::move(moved); }
     MMRESULT mixerSetControlDetails(HMIXER hmx, MIXERCONTROLDETAILS* d, DWORD flags) override {
         DWORD value;
         std::memcpy(&value, d->paDetails, 4);

@@ -1,7 +1,10 @@
 // The virtual sound card, an ALSA control plugin configured by write-config: controls from
 // descriptions ("NAME:CHANNELS:MIN:MAX:INITIAL" or "NAME:CHANNELS:switch"), values in files
 // PREFIXstate/NAME ("V1 V2 ...") shared under flock by every process using the card. Writes fail
-// after `fail_writes_after` of them; every call fails once PREFIXunplugged existed (a card
+// after `fail_writes_after` of them, and with the error number in PREFIXrefuse while it exists
+// (EPIPE: a lost connection; EINVAL: a sound server without its defaults). While PREFIXbare
+// exists, an open lists no controls, as a sound server's plugin before it has its defaults;
+// every call fails once PREFIXunplugged existed (a card
 // plugged back in is a new open) and waits while PREFIXhung does, as a sound server that stopped
 // answering. A PREFIXhung that names a number holds only the opens up to it; once it is gone,
 // their writes fail with EPIPE while reads answer, as a sound server's plugin whose connection
@@ -36,7 +39,7 @@ struct Element {
 struct Card {
     snd_ctl_ext_t ext{};
     std::vector<Element> elements;
-    std::string unplug, hung, generation;
+    std::string unplug, hung, refuse, bare, generation;
     int state = -1;    // the state folder, open while the card is
     int changes = -1;  // watches the generation file
     mutable bool gone = false, lost = false;
@@ -132,6 +135,12 @@ int GetAttribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned*
 
 int WriteInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
     Card& card = CardOf(ext);
+    if (FILE* file = std::fopen(card.refuse.c_str(), "r")) {
+        int error = EIO;
+        if (std::fscanf(file, "%d", &error) != 1) error = EIO;
+        std::fclose(file);
+        return -error;
+    }
     if (card.writesLeft == 0) return -EIO;
     if (card.writesLeft > 0) --card.writesLeft;
     return Exchange(card, key, value, true);
@@ -159,7 +168,9 @@ int ReadEvent(snd_ctl_ext_t* ext, snd_ctl_elem_id_t* id, unsigned* mask) {
 // clang-format off
 const snd_ctl_ext_callback_t kCallbacks = {
     .close = [](snd_ctl_ext_t* ext) { delete &CardOf(ext); },
-    .elem_count = [](snd_ctl_ext_t* ext) { return static_cast<int>(CardOf(ext).elements.size()); },
+    .elem_count = [](snd_ctl_ext_t* ext) {
+        const Card& card = CardOf(ext);
+        return ::access(card.bare.c_str(), F_OK) == 0 ? 0 : static_cast<int>(card.elements.size()); },
     .elem_list = [](snd_ctl_ext_t* ext, unsigned offset, snd_ctl_elem_id_t* id) {
         return NameId(id, CardOf(ext).elements[offset]), 0; },
     .find_elem = FindElem, .get_attribute = GetAttribute,
@@ -181,7 +192,8 @@ int Configure(snd_config_t* conf, Card& card) {
         return -EINVAL;
     card.state = ::open(text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const std::string prefix(text, std::string_view(text).rfind("state"));
-    card.unplug = prefix + "unplugged", card.hung = prefix + "hung";
+    card.unplug = prefix + "unplugged", card.hung = prefix + "hung", card.refuse = prefix + "refuse";
+    card.bare = prefix + "bare";
     card.generation = prefix + "generation";
     ::close(::open(card.generation.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     // Without a watch (no inotify left) the card has no descriptor, as some plugins have none.

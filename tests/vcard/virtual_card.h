@@ -49,12 +49,26 @@ public:
     VirtualCard& operator=(const VirtualCard&) = delete;
 
     std::filesystem::path ConfigPath() const { return folder_ / "asound.conf"; }
-    // Every later use of the card fails, as with a pulled USB card; Replug lets new opens find
-    // it again, with the values it had or, given elements, as another card with fresh values.
-    void Unplug() const { std::ofstream(folder_ / "unplugged") << "gone\n"; }
+    // Every later use of the card (or the server's) fails, as with a pulled USB card or a sound
+    // server not running; Replug lets new opens find it again, with the values it had or, given
+    // elements, as another card with fresh values.
+    void Unplug(bool server = false) const {
+        std::ofstream(folder_ / (server ? "server-unplugged" : "unplugged")) << "gone\n";
+    }
     void Replug(const std::vector<std::string>& elements = {}) {
         if (!elements.empty()) WriteConfig(elements);
         std::filesystem::remove(folder_ / "unplugged");
+    }
+    void ReplugServer() const { std::filesystem::remove(folder_ / "server-unplugged"); }
+    // While set, new opens of the card (or the server's) find no controls.
+    void Bare(bool bare, bool server = false) const {
+        const auto file = folder_ / (server ? "server-bare" : "bare");
+        bare ? void(std::ofstream(file) << "bare\n") : void(std::filesystem::remove(file));
+    }
+    // Writes to the card (or the server's) fail with this error number; 0: they succeed again.
+    void RefuseWrites(int error, bool server = false) const {
+        const auto file = folder_ / (server ? "server-refuse" : "refuse");
+        error ? void(std::ofstream(file) << error << "\n") : void(std::filesystem::remove(file));
     }
     // Every call to the card (or the sound server's) waits while it hangs.
     void Hang(bool hung, bool server = false) const {
