@@ -58,53 +58,56 @@ pipewire)
     >"$dir/dbus.log" 2>&1 &
   pids+=("$!")
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$private/bus"
-  # The program reaches the server only through a link made once its sink and
-  # source are the defaults, as a server restored from its state is reached: a
-  # write that came sooner would go to whatever was the default then.
-  export PIPEWIRE_REMOTE=e2e-ready
+  unset PIPEWIRE_REMOTE
   ;;
 *) die "unknown server $server" ;;
 esac
 
 server_starts=0
-# server_up: the server with a null sink and source as the defaults, as $daemons.
-server_up() {
+# server_start: the server's processes started, as $daemons (PipeWire's three
+# as a desktop starts them, each once the one it needs listens).
+server_start() {
   local log="$dir/server.$((++server_starts)).log"
   if [ "$server" = pulseaudio ]; then
     pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
-      --use-pid-file=no --disable-shm >"$log" 2>&1 & daemons=("$!")
+      --use-pid-file=no --disable-shm >"$log" 2>&1 & daemons=("$!") && pids+=("$!")
   else
     # A new server starts from nothing, as the null sink it gets is new: the
     # session manager restores no volume saved by the one before.
-    rm -rf "$private/pipewire-0" "$private/pipewire-0.lock" "$private/e2e-ready" \
-      "$XDG_STATE_HOME/wireplumber"
-    pipewire >"$log" 2>&1 & daemons=("$!")
+    rm -rf "$private/pipewire-0" "$private/pipewire-0.lock" "$XDG_STATE_HOME/wireplumber"
+    pipewire >"$log" 2>&1 & daemons=("$!") && pids+=("$!")
     poll 10 test -S "$private/pipewire-0" || return 1
-    PIPEWIRE_REMOTE=pipewire-0 wireplumber >>"$log" 2>&1 & daemons+=("$!")
-    PIPEWIRE_REMOTE=pipewire-0 pipewire -c "$pulse_conf" >>"$log" 2>&1 & daemons+=("$!")
-  fi
-  pids+=("${daemons[@]}")
-  poll 20 pactl info >/dev/null 2>&1 || return 1
-  if [ "$server" = pipewire ]; then
-    # A source as PipeWire's null sink with a source's class: its volume has
-    # two channels, as the PulseAudio null source's has.
-    pactl load-module module-null-sink sink_name=e2e_sink >/dev/null &&
-      pactl load-module module-null-sink sink_name=e2e_source \
-        'sink_properties=media.class=Audio/Source' >/dev/null || return 1
-    # Defaults are taken once the session manager knows the nodes.
-    poll 10 pactl set-default-sink e2e_sink 2>/dev/null &&
-      poll 10 pactl set-default-source e2e_source 2>/dev/null || return 1
-    ln -s pipewire-0 "$private/e2e-ready"
+    wireplumber >>"$log" 2>&1 & daemons+=("$!") && pids+=("$!")
+    pipewire -c "$pulse_conf" >>"$log" 2>&1 & daemons+=("$!") && pids+=("$!")
   fi
 }
-# restart_server: the server killed and started again, and a recording of what
-# its sink plays (the null sink's monitor hears exact zeros but for that).
+# devices: PipeWire's null sink and source, made once it listens, as its
+# session manager makes a machine's devices, and made the defaults by it. The
+# source is a null sink with a source's class: its volume has two channels, as
+# the PulseAudio null source's has. (PulseAudio's come with it.)
+devices() {
+  [ "$server" = pipewire ] || return 0
+  local way
+  for way in sink source; do
+    poll 10 pw-cli create-node adapter "{ factory.name = support.null-audio-sink node.name = e2e_$way
+      media.class = Audio/${way^} audio.position = [ FL FR ] object.linger = true }" >/dev/null || return 1
+  done
+}
+# server_ready: the server answers, its null sink and source the defaults.
+server_ready() {
+  poll 20 pactl info >/dev/null 2>&1 &&
+    poll 10 eval '[ "$(pactl get-default-sink)" = e2e_sink ] && [ "$(pactl get-default-source)" = e2e_source ]'
+}
+# restart_server SIGNAL: the server's processes ended with SIGNAL and started again.
 restart_server() {
-  server_signal KILL
+  server_signal "$1"
+  poll 10 eval '! ps -o stat= -p "${daemons[*]}" | grep -qv Z' || die "$server did not end"
   wait "${daemons[@]}" 2>/dev/null || true
-  local t0=$(now_ms)
-  server_up || die "$server did not start again: $(tail -n 3 "$dir/server.$server_starts.log")"
-  echo "the server was back after $(($(now_ms) - t0)) ms"
+  server_start || die "$server did not start again: $(tail -n 3 "$dir/server.$server_starts.log")"
+}
+# record: what the sink plays from now on (the null sink's monitor hears exact
+# zeros but for that).
+record() {
   parec -d e2e_sink.monitor --raw --format=s16le --rate=44100 --channels=1 \
     >"$dir/heard.$server_starts.raw" 2>>"$dir/parec.log" &
   pids+=("$!")
@@ -126,7 +129,7 @@ is() { [ "$(volume "$1")" = "$2" ]; }
 
 # The levels on 0..65536, 65536 raw steps for 65535 levels: 4 = 24000 = raw
 # 24000.37 -> 24000.
-server_up || die "$server did not start: $(tail -n 3 "$dir/server.1.log")"
+server_start && devices && server_ready || die "$server did not start: $(tail -n 3 "$dir/server.1.log")"
 pactl set-sink-volume @DEFAULT_SINK@ 20000
 pactl set-source-volume @DEFAULT_SOURCE@ 8000
 # PipeWire 1.4's null sink made a source keeps no volume, whoever sets it.
@@ -138,20 +141,27 @@ if [ "$server" = pulseaudio ]; then card --server pulse; else card --server "pip
 case ${case#*.} in
 restart)
   # Frozen while the program starts (a server still starting at login): master
-  # waits for it, never goes to the card, and once it answers its slider takes
-  # the sink's level (20000: position 3.3 -> 3); Right gives 4 = 24000 = raw
-  # 24000.37 -> 24000.
+  # waits for it and never goes to the card. A move made meanwhile leaves the
+  # card's Master alone: the card's Line, moved after it, changes alone (4 ->
+  # 5 = 30000 = raw 14.19 -> 14).
   server_signal STOP
   start
   wait_main
+  xdotool key Right Tab Tab
+  changes sysdefault "Line Playback Volume=14,14" xdotool key Right
+  xdotool key shift+Tab shift+Tab
   server_signal CONT
-  # Until it answers, the program cannot know the device is a server.
+  # The program tells the window before it says so: the slider takes the level.
   poll 10 grep -q 'device default answers again' "$dir/program.log" || fail "no word of the server"
   card_before=$(levels sysdefault)
   # Muted from outside after the program opened the server: a move leaves it muted.
   for way in $ways; do pactl "set-$way-mute" "@DEFAULT_${way^^}@" 1; done
-  xdotool key Right
-  sink_reaches 24000,24000 "master reached the server that answered late"
+  # Master's slider at the sink's level (20000: position 3.3 -> 3): a step down
+  # lowers the sink, to 2 = 12000 = raw 12000.18 -> 12000.
+  xdotool key Left
+  poll 10 eval '! is sink 20000,20000' || fail "the step down did not reach the sink"
+  [ "$(volume sink | cut -d, -f1)" -lt 20000 ] || fail "a step down raised the sink from 20000 to $(volume sink)"
+  sink_reaches 12000,12000 "master's step down reached the server that answered late"
   # The microphone, at the source's level once it answered (8000: position 1),
   # goes to 2 = 12000 = raw 12000.18 -> 12000.
   xdotool key Tab Right shift+Tab
@@ -163,28 +173,41 @@ restart)
   [ "$(levels sysdefault)" = "$card_before" ] || fail "master or microphone moved the card"
   poll 5 eval '[ -z "$(pactl list short sink-inputs)" ]' || fail "the ding did not end"
   ! grep -q 'stopped playing' "$dir/program.log" || fail "the end of the ding was dropped"
-  # Killed and restarted on the same socket: the next move (5 = 30000 = raw
-  # 30000.46 -> 30000) and its ding reach it.
-  restart_server
+  # Restarted as a desktop restarts it, and moved at once, before the new
+  # server has its defaults: the move (3 = 18000 = raw 18000.27 -> 18000)
+  # reaches it with no further move, and a ding plays there. PipeWire's
+  # devices come a second later, as a machine's come once probed: the program
+  # has come to a server without defaults.
+  restart_server TERM
+  t0=$(now_ms)
   xdotool key Right
-  sink_reaches 30000,30000 "the first move after the restart reached the new server"
-  poll 10 heard || fail "the ding after the restart did not reach the new server"
+  sleep 1
+  devices || die "no devices on the new server"
+  sink_reaches 18000,18000 "the move made at once after the restart reached the new server"
+  echo "the move made at once reached the new server $(($(now_ms) - t0)) ms after it was made"
+  record
+  poll 10 eval 'heard || { xdotool key Left Right; sleep 0.2; false; }' ||
+    fail "no ding after the restart reached the new server"
   # Frozen, then killed and restarted (a watchdog's restart): the move made
-  # meanwhile (position 4) reaches the new server with no further move, and the
-  # next one's ding (3 = 18000 = raw 18000.27 -> 18000) plays there. The card's
-  # Line, moved next (4 -> 5 = 30000 = raw 14.19 -> 14), shows the move was made.
+  # meanwhile (position 2) reaches the new server with no further move, and the
+  # next one's ding (1 = 6000 = raw 6000.09 -> 6000) plays there. The card's
+  # Line, moved next (5 -> 6 = 36000 = raw 17.03 -> 17), shows the move was made.
   server_signal STOP
   xdotool key Left Tab Tab
-  changes sysdefault "Line Playback Volume=14,14" xdotool key Right
+  changes sysdefault "Line Playback Volume=17,17" xdotool key Right
   xdotool key shift+Tab shift+Tab
-  restart_server
-  sink_reaches 24000,24000 "the move made while the server hung reached the new server"
+  restart_server KILL
+  t0=$(now_ms)
+  devices && server_ready || die "$server did not start again: $(tail -n 3 "$dir/server.$server_starts.log")"
+  echo "the server was back after $(($(now_ms) - t0)) ms"
+  record
+  sink_reaches 12000,12000 "the move made while the server hung reached the new server"
   xdotool key Left
-  sink_reaches 18000,18000 "the next move reached the new server"
+  sink_reaches 6000,6000 "the next move reached the new server"
   # A ding asked for while another plays is dropped, and on PipeWire the ding of
   # the move made while the server hung holds the output until its stall limit
   # drops it (the output does not tell of the lost server): a move after that
-  # (4, then back to 3) plays its ding on the new server.
+  # (2, then back to 1) plays its ding on the new server.
   poll 10 eval 'heard || { xdotool key Right Left; sleep 0.2; false; }' ||
     fail "no ding after the second restart reached the new server"
   close_main 10000
