@@ -135,6 +135,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     std::unique_ptr<AlsaMixerDevice> device;
     bool givenUp = false;
     bool asked = false;  // the last thing done was answering a question
+    std::optional<std::pair<AlsaLineKey, DWORD>> redone;  // the last late write made again
     auto nextOpen = Clock::now();
     std::unique_lock lock(mutex);
     // A call to ALSA, made without the lock; false when this thread was given
@@ -202,14 +203,23 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
             }
         } else if (!pending.empty() || posted != finished) {
             int result = 0;
+            bool again = false;
             if (!pending.empty()) {  // levels before questions: a question sees them applied
                 const AlsaLineKey line = pending.begin()->first;
                 const DWORD level = pending.begin()->second;
+                const auto began = Clock::now();
                 if (!call([&] { result = device->WriteVolume(line, level); })) break;
                 // Done with, unless it is to be tried again or a newer one came meanwhile.
                 const auto now = pending.find(line);
-                if (!device->Broken() && now != pending.end() && now->second == level)
-                    pending.erase(now);
+                const bool last = now != pending.end() && now->second == level;
+                // A write that a hung sound server held may be lost with it even where it
+                // reports success (PipeWire's plugin does, when the server is killed meanwhile):
+                // the last level is written once more, on a fresh open.
+                const std::pair<AlsaLineKey, DWORD> written(line, level);
+                again = last && !quit && result >= 0 && Clock::now() - began > deadline &&
+                        redone != written;
+                if (again) redone = written;
+                if (last && !again && !device->Broken()) pending.erase(now);
                 if (result < 0 && result != -ENOENT && !AlsaConnectionLost(result)) refused = result;
             } else {
                 auto question = std::move(job);
@@ -222,7 +232,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 done.notify_all();
                 asked = true;
             }
-            if (device->Broken()) {
+            if (device->Broken() || again) {
                 open = false;
                 message = Answering(false);
                 if (!call([&] { device.reset(); })) break;
