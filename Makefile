@@ -10,12 +10,14 @@ run:
 test:
 	scripts/test
 
-# The Debian package, built for /usr: build/package/pegelwerk_*.deb.
+# The Debian package and the source package, built from debian/ by
+# dpkg-buildpackage in a copy of the tree: build/deb/pegelwerk_*.deb, .dsc.
+# DEB_BUILD_OPTIONS=nocheck leaves the build-time tests out.
 deb:
 	@scripts/install-deps deb
-	cmake --preset package
-	cmake --build --preset package
-	cpack --preset package
+	rm -rf build/deb && mkdir -p build/deb/pegelwerk
+	tar --exclude=./build --exclude='./obj-*' --exclude-vcs -cf - . | tar -C build/deb/pegelwerk -xf -
+	cd build/deb/pegelwerk && dpkg-buildpackage -us -uc
 
 # The sound-file fuzzer exploring at random for ten minutes (the suite replays
 # its corpus and runs a fixed number of inputs from a fixed seed).
@@ -36,8 +38,9 @@ bench: deps
 	cmake --build --preset bench
 	scripts/run-benchmarks build/bench
 
-# Both README commands on a fresh Debian root, RELEASE 12 or 13 (as root;
-# 10 to 20 minutes, less once its cache is filled).
+# Both README commands and the Debian package on a fresh Debian root,
+# RELEASE 12, 13 or 14 (testing) (as root; 10 to 30 minutes, less once its
+# cache is filled).
 RELEASE ?= 13
 check-fresh-root:
 	scripts/check-fresh-root $(RELEASE)
