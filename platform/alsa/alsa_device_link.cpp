@@ -20,6 +20,9 @@ using Clock = std::chrono::steady_clock;
 // broke right after each open, is tried again no sooner.
 constexpr auto kReopenInterval = std::chrono::milliseconds(250);
 constexpr int kNotYet = 1;  // the first open has not ended
+// A write that takes longer than this was held by its device: a card's takes
+// microseconds, a sound server's a round trip.
+constexpr auto kHeldWrite = std::chrono::milliseconds(50);
 // How long a sound server that answers without the lines it is awaited for
 // (no default output or input yet) is taken as still starting.
 constexpr auto kStartingPatience = std::chrono::seconds(10);
@@ -216,7 +219,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 // reports success (PipeWire's plugin does, when the server is killed meanwhile):
                 // the last level is written once more, on a fresh open.
                 const std::pair<AlsaLineKey, DWORD> written(line, level);
-                again = last && !quit && result >= 0 && Clock::now() - began > deadline &&
+                again = last && !quit && result >= 0 && Clock::now() - began > kHeldWrite &&
                         redone != written;
                 if (again) redone = written;
                 if (last && !again && !device->Broken()) pending.erase(now);

@@ -95,9 +95,10 @@ int AlsaMixerDevice::WriteVolume(const AlsaLineKey& line, DWORD level) {
         for (unsigned c = 0; c < snd_ctl_elem_info_get_count(info); ++c)
             snd_ctl_elem_value_set_integer(value, c, raw);
         result = snd_hctl_elem_write(control, value);
-        // A plugin may report a write done although the connection broke during it: a read
-        // then tells.
+        // A plugin may report a write done although the connection broke during it: a read,
+        // or the device's events, then tell.
         if (result >= 0) result = std::min(0, snd_hctl_elem_read(control, value));
+        if (result >= 0 && snd_mixer_handle_events(mixer_) < 0) result = -EPIPE;
     }
     // A sound server's plugin tells of a lost connection once and then answers reads from
     // what it last knew (PipeWire's does). A control that is not there or not writable

@@ -411,6 +411,23 @@ TEST(AlsaDeviceLink, ACallStuckForGoodIsGivenUpAndAFreshOpenAppliesTheLevels) {
     }
 }
 
+// A write held by a hung server that reports success although it set nothing (the server was
+// killed meanwhile) is made once more on a fresh open.
+TEST(AlsaDeviceLink, AWriteAHungServerHeldIsMadeAgainOnAFreshOpen) {
+    VirtualCard card(kServer);
+    AlsaDeviceLink link("default", 100ms, 10s);
+    ASSERT_EQ(link.AwaitFirstOpen(), 0);
+    card.HangOpened(true, true);
+    link.Write(kServerMaster, 0);
+    ASSERT_TRUE(Eventually([&] { return card.Held(true); }));
+    std::this_thread::sleep_for(200ms);  // held past the deadline
+    card.Hang(false, true);
+    EXPECT_TRUE(Eventually([&] {
+        return card.Raw("Master Playback Volume", true) == Values({0, 0});
+    }));
+    EXPECT_EQ(card.Opens(true).size(), 2u);
+}
+
 // A server frozen for good makes every fresh open hang too: the k-th call is given up no sooner
 // than 50 ms x (2^k - 1) after the move (50, 150, 350 ms), and three are left behind at most.
 TEST(AlsaDeviceLink, ThreadsLeftBehindAreFewAndEachWaitsTwiceAsLong) {

@@ -8,7 +8,8 @@
 // plugged back in is a new open) and waits while PREFIXhung does, as a sound server that stopped
 // answering. A PREFIXhung that names a number holds only the opens up to it; once it is gone,
 // their writes fail with EPIPE while reads answer, as a sound server's plugin whose connection
-// was lost while it waited. A call that waits creates PREFIXhung.held. Each open appends the
+// was lost while it waited ("stuck N lose": the writes report success and set nothing, as
+// PipeWire's plugin does when its server is killed during one). A call that waits creates PREFIXhung.held. Each open appends the
 // opening thread's id to PREFIXopens. Its poll descriptor becomes ready when any process wrote
 // to the card since the last round of events, as a real card's does.
 #include <alsa/asoundlib.h>
@@ -42,7 +43,7 @@ struct Card {
     std::string unplug, hung, refuse, bare, generation;
     int state = -1;    // the state folder, open while the card is
     int changes = -1;  // watches the generation file
-    mutable bool gone = false, lost = false;
+    mutable bool gone = false, lost = false, swallow = false;
     long writesLeft = -1;  // negative: writes never fail
     std::size_t nextEvent = 0;
     long seenGeneration = -1;  // the card's generation at this open's last round of events
@@ -53,18 +54,22 @@ struct Card {
     bool Unplugged() const {
         for (long last; (last = LastHung()) >= number; ::usleep(10000)) {
             lost = lost || last != LONG_MAX;
+            swallow = swallow || LastHung(true) == 1;
             ::close(::open((hung + ".held").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
         }
         return gone = gone || ::access(unplug.c_str(), F_OK) == 0;
     }
-    // The last open that a hang holds: -1 for none, LONG_MAX for every one.
-    long LastHung() const {
+    // The last open that a hang holds: -1 for none, LONG_MAX for every one; with `lose`,
+    // whether the hang loses the held writes (1) or not (0).
+    long LastHung(bool lose = false) const {
         FILE* file = std::fopen(hung.c_str(), "r");
         long last = LONG_MAX;
+        char word[8] = {};
         if (!file) return -1;
-        if (std::fscanf(file, "stuck %ld", &last) != 1) last = LONG_MAX;
+        const int read = std::fscanf(file, "stuck %ld %7s", &last, word);
+        if (read < 1) last = LONG_MAX;
         std::fclose(file);
-        return last;
+        return lose ? read == 2 && std::string_view(word) == "lose" : last;
     }
 };
 
@@ -91,7 +96,7 @@ long Generation(const Card& card, bool bump) {
 // `io`, under the lock of the control's state file.
 int Exchange(const Card& card, std::size_t key, long* io, bool write) {
     if (card.Unplugged()) return -ENODEV;
-    if (write && card.lost) return -EPIPE;
+    if (write && card.lost) return card.swallow ? 0 : -EPIPE;
     const int fd = ::openat(card.state, card.elements[key].name.c_str(), O_RDWR | O_CLOEXEC);
     char text[256] = {};
     bool done = fd >= 0 && ::flock(fd, write ? LOCK_EX : LOCK_SH) == 0 &&

@@ -76,11 +76,12 @@ public:
         hung ? void(std::ofstream(file) << "stuck\n") : void(std::filesystem::remove(file));
     }
     // Every call of the opens made so far (or the server's) waits until Hang(false); then their
-    // writes fail with EPIPE and reads answer, as a connection lost while it hung. Later opens
-    // answer.
-    void HangOpened(bool server = false) const {
+    // writes fail with EPIPE (or, to `lose` them, report success and set nothing) and reads
+    // answer, as a connection lost while it hung. Later opens answer.
+    void HangOpened(bool server = false, bool lose = false) const {
         const auto file = folder_ / (server ? "server-hung" : "hung");
-        std::ofstream(file.string() + ".new") << "stuck " << Opens(server).size() << "\n";
+        std::ofstream(file.string() + ".new")
+            << "stuck " << Opens(server).size() << (lose ? " lose" : "") << "\n";
         std::filesystem::rename(file.string() + ".new", file);
     }
     // Whether a call to the card (or the server's) has waited on a hang.
