@@ -399,7 +399,7 @@ TEST(AlsaDeviceLink, ACallStuckForGoodIsGivenUpAndAFreshOpenAppliesTheLevels) {
                    card.Raw("Master Playback Volume", true) == Values({master, master});
         }));
         const std::vector<long> opens = card.Opens(true);
-        ASSERT_EQ(opens.size(), 2u);
+        ASSERT_GE(opens.size(), 2u);  // more where a write held on a busy machine is made again
         EXPECT_TRUE(returns || opens[1] != opens[0]);
         EXPECT_NE(opens[1], ::syscall(SYS_gettid));
         card.Hang(false, true);  // the stuck write returns, failing
