@@ -65,20 +65,22 @@ esac
 
 server_starts=0
 # server_start: the server's processes started, as $daemons (PipeWire's three
-# as a desktop starts them, each once the one it needs listens).
+# as a desktop starts them, each once the one it needs listens). Each in a
+# session of its own: stopped in a process group that another process's exit
+# leaves orphaned, they would get a hangup, which ends WirePlumber.
 server_start() {
   local log="$dir/server.$((++server_starts)).log"
   if [ "$server" = pulseaudio ]; then
-    pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
+    setsid pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
       --use-pid-file=no --disable-shm >"$log" 2>&1 & daemons=("$!") && pids+=("$!")
   else
     # A new server starts from nothing, as the null sink it gets is new: the
     # session manager restores no volume saved by the one before.
     rm -rf "$private/pipewire-0" "$private/pipewire-0.lock" "$XDG_STATE_HOME/wireplumber"
-    pipewire >"$log" 2>&1 & daemons=("$!") && pids+=("$!")
+    setsid pipewire >"$log" 2>&1 & daemons=("$!") && pids+=("$!")
     poll 10 test -S "$private/pipewire-0" || return 1
-    wireplumber >>"$log" 2>&1 & daemons+=("$!") && pids+=("$!")
-    pipewire -c "$pulse_conf" >>"$log" 2>&1 & daemons+=("$!") && pids+=("$!")
+    setsid wireplumber >>"$log" 2>&1 & daemons+=("$!") && pids+=("$!")
+    setsid pipewire -c "$pulse_conf" >>"$log" 2>&1 & daemons+=("$!") && pids+=("$!")
   fi
 }
 # devices: PipeWire's null sink and source, made once it listens, as its
