@@ -20,6 +20,9 @@ using Clock = std::chrono::steady_clock;
 // broke right after each open, is tried again no sooner.
 constexpr auto kReopenInterval = std::chrono::milliseconds(250);
 constexpr int kNotYet = 1;  // the first open has not ended
+// How long after a device came back its levels are set once more: a sound
+// server's session manager may still be restoring the volumes of its devices.
+constexpr auto kSettle = std::chrono::seconds(1);
 // A write that takes longer than this was held by its device: a card's takes
 // microseconds, a sound server's a round trip.
 constexpr auto kHeldWrite = std::chrono::milliseconds(50);
@@ -139,6 +142,9 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     bool givenUp = false;
     bool asked = false;  // the last thing done was answering a question
     std::optional<std::pair<AlsaLineKey, DWORD>> redone;  // the last late write made again
+    bool back = false;  // the device was opened again after it broke
+    std::map<AlsaLineKey, DWORD> settling;  // levels set since it came back
+    Clock::time_point settleAt;
     auto nextOpen = Clock::now();
     std::unique_lock lock(mutex);
     // A call to ALSA, made without the lock; false when this thread was given
@@ -191,6 +197,7 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
             }
             startingSince.reset();
             if (device) {
+                back = back || catalogue != nullptr;
                 catalogue = std::make_shared<const AlsaCatalogue>(device->Catalogue());
                 readingsHold = device->ChangeDescriptors();
                 open = true;
@@ -222,7 +229,10 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 again = last && !quit && result >= 0 && Clock::now() - began > kHeldWrite &&
                         redone != written;
                 if (again) redone = written;
-                if (last && !again && !device->Broken()) pending.erase(now);
+                if (last && !again && !device->Broken()) {
+                    pending.erase(now);
+                    if (back) settling.insert_or_assign(line, level), settleAt = Clock::now() + kSettle;
+                }
                 if (result < 0 && result != -ENOENT && !AlsaConnectionLost(result)) refused = result;
             } else {
                 auto question = std::move(job);
@@ -250,7 +260,14 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 lock.lock();
                 asked = false;
             }
-            wake.wait(lock, [&] { return quit || !pending.empty() || posted != finished; });
+            const auto busy = [&] { return quit || !pending.empty() || posted != finished; };
+            if (settling.empty()) {
+                wake.wait(lock, busy);
+            } else if (!wake.wait_until(lock, settleAt, busy)) {
+                for (const auto& [line, level] : settling) pending.try_emplace(line, level);
+                settling.clear();
+                back = false;
+            }
         }
         if (!message.empty() || refused < 0 || (tell && changed)) {
             lock.unlock();
