@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "platform/alsa/level_scaling.h"
+#include "tests/support/mixer_client.h"
 #include "tests/vcard/virtual_card.h"
 
 namespace {
@@ -46,45 +47,8 @@ TEST(LevelScaling, LevelsGoToTheNearestRawStepAndBack) {
 
 using namespace std::chrono_literals;
 
-// The service with mixer device 0 open, and the calls the program makes.
-struct Mixer {
-    explicit Mixer(std::chrono::milliseconds cardWait = 5s) : service(cardWait) {}
-    AlsaMixerService service;
-    HMIXER handle = 0;
-    MMRESULT opened = service.mixerOpen(&handle, 0, 0, 0, 0);
-    MIXERCONTROLDETAILS_UNSIGNED value{};
-    MIXERCONTROLDETAILS details{sizeof details, 0, 1, 0, sizeof value, &value};
-
-    // The element name and volume control of a component type's line; "" and 0 for none.
-    std::pair<std::string, DWORD> Line(DWORD type) {
-        MIXERLINE line{};
-        line.cbStruct = sizeof line, line.dwComponentType = type;
-        if (service.mixerGetLineInfoA(handle, &line, MIXER_GETLINEINFOF_COMPONENTTYPE)) return {};
-        MIXERCONTROL c{};
-        MIXERLINECONTROLS lc{sizeof lc, line.dwLineID, {MIXERCONTROL_CONTROLTYPE_VOLUME},
-                             1,         sizeof c,      &c};
-        service.mixerGetLineControlsA(handle, &lc, MIXER_GETLINECONTROLSF_ONEBYTYPE);
-        return {line.szName, c.dwControlID};
-    }
-    std::optional<DWORD> Read(DWORD control) {
-        details.dwControlID = control;
-        MMRESULT r = service.mixerGetControlDetailsA(handle, &details, 0);
-        return r == MMSYSERR_NOERROR ? std::optional(value.dwValue) : std::nullopt;
-    }
-    MMRESULT Write(DWORD control, DWORD level) {
-        details.dwControlID = control, value.dwValue = level;
-        return service.mixerSetControlDetails(handle, &details, 0);
-    }
-};
-
-// Waits for a state that the devices' threads bring about; the limit is only a safety net.
-template <class Condition>
-bool Eventually(Condition condition) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition() && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return condition();
-}
+using Mixer = testing_support::MixerClient;
+using testing_support::Eventually;
 
 std::string Volume(const char* name) { return name + std::string(" Playback Volume:2:0:9:3"); }
 const testing_support::VirtualCardOptions kServer{

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <map>
 
-#include "platform/alsa/alsa_mixer_service.h"
 #include "tests/support/amixer_dump.h"
+#include "tests/support/mixer_client.h"
 #include "tests/vcard/virtual_card.h"
 
 namespace {
@@ -24,50 +24,34 @@ const std::string kMaster = "Master Playback Volume", kPcm = "PCM Playback Volum
 const std::string kMicIn = "Mic Capture Volume";
 
 // Each card's lines that move something, and what they move; the other lines move nothing.
+// clang-format off
 const std::pair<const char*, std::map<Line, Controls>> kCards[] = {
     // HDA desktops and laptops with Master
-    {"hda-via-desktop",
-     {{kSpeakers, {kMaster}},
-      {kMic, {"Front Mic Playback Volume"}},
-      {kWave, {kPcm}},
-      {kLineIn, {"Line Playback Volume"}}}},
-    {"hda-alc662-desktop",
-     {{kSpeakers, {kMaster}},
-      {kMic, {"Front Mic Playback Volume"}},
-      {kLineIn, {"Line Playback Volume"}}}},
-    {"hda-acer-alc669x-surround",
-     {{kSpeakers, {kMaster}},
-      {kMic, {"Mic Playback Volume"}},
-      {kWave, {kPcm}},
-      {kLineIn, {"Line Playback Volume"}}}},
-    {"hda-alc233-stereo-master",
-     {{kSpeakers, {kMaster}}, {kMic, {"Mic Playback Volume"}}, {kWave, {kPcm}}}},
+    {"hda-via-desktop", {{kSpeakers, {kMaster}}, {kMic, {"Front Mic Playback Volume"}},
+        {kWave, {kPcm}}, {kLineIn, {"Line Playback Volume"}}}},
+    {"hda-alc662-desktop", {{kSpeakers, {kMaster}}, {kMic, {"Front Mic Playback Volume"}},
+        {kLineIn, {"Line Playback Volume"}}}},
+    {"hda-acer-alc669x-surround", {{kSpeakers, {kMaster}}, {kMic, {"Mic Playback Volume"}},
+        {kWave, {kPcm}}, {kLineIn, {"Line Playback Volume"}}}},
+    {"hda-alc233-stereo-master", {{kSpeakers, {kMaster}}, {kMic, {"Mic Playback Volume"}},
+        {kWave, {kPcm}}}},
     {"hda-dell-alc3204", {{kSpeakers, {kMaster}}, {kMic, {"Capture Volume"}}, {kWave, {kPcm}}}},
     {"hda-fujitsu-alc255", {{kSpeakers, {kMaster}}, {kWave, {kPcm}}}},
     {"sof-thinkbook-alc287", {{kSpeakers, {kMaster}}, {kMic, {"Capture Volume"}}}},
     // AC97 codecs, with CD, Aux and the like
-    {"ac97-ali",
-     {{kSpeakers, {kMaster}},
-      {kMic, {"Mic Playback Volume"}},
-      {kWave, {kPcm}},
-      {kLineIn, {"Line Playback Volume"}},
-      {kCd, {"CD Playback Volume"}}}},
-    {"usb-em28xx-ac97",
-     {{kSpeakers, {"Master Volume"}},
-      {kWave, {"PCM Volume"}},
-      {kLineIn, {"Line Volume"}},
-      {kCd, {"CD Volume"}}}},
+    {"ac97-ali", {{kSpeakers, {kMaster}}, {kMic, {"Mic Playback Volume"}}, {kWave, {kPcm}},
+        {kLineIn, {"Line Playback Volume"}}, {kCd, {"CD Playback Volume"}}}},
+    {"usb-em28xx-ac97", {{kSpeakers, {"Master Volume"}}, {kWave, {"PCM Volume"}},
+        {kLineIn, {"Line Volume"}}, {kCd, {"CD Volume"}}}},
     // without Master
     {"hda-macbook-cs4208", {{kSpeakers, {kPcm}}, {kWave, {kPcm}}}},
-    {"hda-lenovo-p520-dual-codecs",
-     {{kSpeakers,
-       {"Front Playback Volume", "Headphone Playback Volume", "Speaker Playback Volume"}},
-      {kWave, {kPcm}}}},
-    {"sof-soundwire-rt711",
-     {{kSpeakers,
-       {"PGA1.0 1 Master Playback Volume", "PGA3.1 3 Master Playback Volume",
-        "PGA6.0 6 Master Playback Volume", "PGA7.0 7 Master Playback Volume",
-        "PGA8.0 8 Master Playback Volume", "rt711 DAC Surr Playback Volume"}}}},
+    {"hda-lenovo-p520-dual-codecs", {{kSpeakers, {"Front Playback Volume",
+        "Headphone Playback Volume", "Speaker Playback Volume"}},
+        {kWave, {kPcm}}}},
+    {"sof-soundwire-rt711", {{kSpeakers, {"PGA1.0 1 Master Playback Volume",
+        "PGA3.1 3 Master Playback Volume", "PGA6.0 6 Master Playback Volume",
+        "PGA7.0 7 Master Playback Volume", "PGA8.0 8 Master Playback Volume",
+        "rt711 DAC Surr Playback Volume"}}}},
     // single-board computers
     {"rpi-bcm2835-pcm", {{kSpeakers, {kPcm}}, {kWave, {kPcm}}}},
     {"rpi-headphone", {{kSpeakers, {"Headphone Playback Volume"}}}},
@@ -77,46 +61,18 @@ const std::pair<const char*, std::map<Line, Controls>> kCards[] = {
     {"usb-jbl-quantum-headset", {}},
     {"usb-cmedia-mic", {{kMic, {kMicIn}}}},
     {"usb-logitech-webcam-mic", {{kMic, {kMicIn}}}},
-    {"usb-dell-wd15-dock",
-     {{kSpeakers, {"Headphone Playback Volume"}},
-      {kMic, {kMicIn}},
-      {kLineIn, {"Line Playback Volume"}}}},
+    {"usb-dell-wd15-dock", {{kSpeakers, {"Headphone Playback Volume"}}, {kMic, {kMicIn}},
+        {kLineIn, {"Line Playback Volume"}}}},
     {"usb-ssl2plus-interface", {}},
     // USB DACs with the device's own name
-    {"usb-behringer-umc204hd",
-     {{kSpeakers, {"UMC204HD 192k Output Playback Volume"}}, {kMic, {kMicIn}}}},
-    {"usb-xcore-dac",
-     {{kSpeakers, {"xCORE USB Audio 2.0 Output Playback Volume"}}, {kMic, {kMicIn}}}},
+    {"usb-behringer-umc204hd", {{kSpeakers, {"UMC204HD 192k Output Playback Volume"}},
+        {kMic, {kMicIn}}}},
+    {"usb-xcore-dac", {{kSpeakers, {"xCORE USB Audio 2.0 Output Playback Volume"}},
+        {kMic, {kMicIn}}}},
     {"usb-topping-d10-balanced", {{kSpeakers, {"D10 Balanced Playback Volume"}}}},
     {"usb-topping-d50s", {{kSpeakers, {"D50s  Playback Volume"}}}},
 };
-
-// The service's calls as the program makes them.
-struct Mixer {
-    AlsaMixerService service;
-    HMIXER handle = 0;
-    MMRESULT opened = service.mixerOpen(&handle, 0, 0, 0, 0);
-
-    // A line's volume control; 0 for none.
-    DWORD Control(DWORD type) {
-        MIXERLINE line{};
-        line.cbStruct = sizeof line, line.dwComponentType = type;
-        MIXERCONTROL c{};
-        MIXERLINECONTROLS lc{sizeof lc, 0, {MIXERCONTROL_CONTROLTYPE_VOLUME}, 1, sizeof c, &c};
-        if (service.mixerGetLineInfoA(handle, &line, MIXER_GETLINEINFOF_COMPONENTTYPE)) return 0;
-        lc.dwLineID = line.dwLineID;
-        if (service.mixerGetLineControlsA(handle, &lc, MIXER_GETLINECONTROLSF_ONEBYTYPE)) return 0;
-        return c.dwControlID;
-    }
-    // Sets a line's level; the read after it is answered once the write is applied.
-    MMRESULT Move(DWORD control, DWORD level) {
-        MIXERCONTROLDETAILS_UNSIGNED value{level};
-        MIXERCONTROLDETAILS details{sizeof details, control, 1, 0, sizeof value, &value};
-        const MMRESULT set = service.mixerSetControlDetails(handle, &details, 0);
-        service.mixerGetControlDetailsA(handle, &details, 0);
-        return set;
-    }
-};
+// clang-format on
 
 TEST(RealCards, EachLineMovesExactlyItsVolumes) {
     for (const auto& [file, moves] : kCards) {
@@ -129,15 +85,17 @@ TEST(RealCards, EachLineMovesExactlyItsVolumes) {
             if (long n, min, max; std::sscanf(e.c_str(), "%*[^:]:%ld:%ld:%ld", &n, &min, &max) == 3)
                 tops[e.substr(0, e.find(':'))].assign(n, max);
         testing_support::VirtualCard vcard({.elements = elements});
-        Mixer m;
+        testing_support::MixerClient m;
         ASSERT_EQ(m.opened, MMSYSERR_NOERROR);
         for (std::size_t i = 0; i < std::size(kTypes); ++i) {
-            DWORD control = m.Control(kTypes[i]);
+            DWORD control = m.Line(kTypes[i]).second;
             if (!control && kTypes[i] == MIXERLINE_COMPONENTTYPE_SRC_LINE)
-                control = m.Control(MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY);
+                control = m.Line(MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY).second;
             std::map<std::string, std::vector<long>> before;
             for (const auto& [name, top] : tops) before[name] = vcard.Raw(name);
-            EXPECT_EQ(control ? m.Move(control, 65535) : MMSYSERR_NOERROR, MMSYSERR_NOERROR);
+            // the read after a move is answered once the move is applied
+            EXPECT_EQ(control ? m.Write(control, 65535) : MMSYSERR_NOERROR, MMSYSERR_NOERROR);
+            if (control) m.Read(control);
             Controls moved;
             for (const auto& [name, top] : tops) {
                 const auto now = vcard.Raw(name);
@@ -148,7 +106,7 @@ TEST(RealCards, EachLineMovesExactlyItsVolumes) {
             Controls expected = moves.count(Line(i)) ? moves.at(Line(i)) : Controls{};
             std::sort(expected.begin(), expected.end());
             EXPECT_EQ(moved, expected) << kLineNames[i];
-            if (control) m.Move(control, 0);  // back down, for a later line sharing a volume
+            if (control) m.Write(control, 0), m.Read(control);  // for a later line sharing a volume
         }
     }
 }
