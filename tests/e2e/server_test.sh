@@ -7,8 +7,7 @@ case=$1
 server=${case%%.*}
 source "$(dirname "$0")/e2e_lib.sh"
 
-# Everything of the servers and their clients in a private folder, never in
-# $HOME; short, for the sockets' names.
+# The servers' and clients' files in a short private folder (sockets' names), never $HOME.
 private=$(mktemp -d /tmp/pegelwerk-server.XXXXXX)
 mkdir -p -m 700 "$private/pulse" "$private/config" "$private/state"
 export HOME="$private" XDG_CONFIG_HOME="$private/config" XDG_RUNTIME_DIR="$private"
@@ -28,10 +27,8 @@ pulseaudio)
   ;;
 pipewire)
   type -P pipewire wireplumber dbus-daemon >/dev/null || skip "pipewire, wireplumber or dbus-daemon is missing"
-  # PipeWire needs its ALSA plugin, which must never be installed beside
-  # PulseAudio, and its PulseAudio front end, which may not be installable: both
-  # are taken from their packages, at the installed PipeWire's version, and
-  # unpacked in the build tree once.
+  # Its ALSA plugin (never installed beside PulseAudio) and PulseAudio front end (maybe
+  # not installable) are unpacked from their packages into the build tree, once.
   version=$(dpkg-query -W -f='${Version}' pipewire)
   root="$E2E_WORK/pipewire-packages/$version"
   exec 9>"$E2E_WORK/pipewire-packages.lock" && flock -w 300 9
@@ -64,18 +61,16 @@ pipewire)
 esac
 
 server_starts=0
-# server_start: the server's processes started, as $daemons (PipeWire's three
-# as a desktop starts them, each once the one it needs listens). Each in a
-# session of its own: stopped in a process group that another process's exit
-# leaves orphaned, they would get a hangup, which ends WirePlumber.
+# server_start: the server's processes as $daemons (PipeWire's three as a desktop starts
+# them), each in a session of its own: a stopped, orphaned process group gets a hangup,
+# which ends WirePlumber.
 server_start() {
   local log="$dir/server.$((++server_starts)).log"
   if [ "$server" = pulseaudio ]; then
     setsid pulseaudio -n -F "$private/daemon.pa" --daemonize=no --exit-idle-time=-1 \
       --use-pid-file=no --disable-shm >"$log" 2>&1 & daemons=("$!") && pids+=("$!")
   else
-    # A new server starts from nothing, as the null sink it gets is new: the
-    # session manager restores no volume saved by the one before.
+    # From nothing, as its null sink is new: no volume saved by the one before.
     rm -rf "$private/pipewire-0" "$private/pipewire-0.lock" "$XDG_STATE_HOME/wireplumber"
     setsid pipewire >"$log" 2>&1 & daemons=("$!") && pids+=("$!")
     poll 10 test -S "$private/pipewire-0" || return 1
@@ -83,10 +78,8 @@ server_start() {
     setsid pipewire -c "$pulse_conf" >>"$log" 2>&1 & daemons+=("$!") && pids+=("$!")
   fi
 }
-# devices: PipeWire's null sink and source, made once it listens, as its
-# session manager makes a machine's devices, and made the defaults by it. The
-# source is a null sink with a source's class: its volume has two channels, as
-# the PulseAudio null source's has. (PulseAudio's come with it.)
+# devices: PipeWire's null sink and source (a null sink with a source's class: two
+# channels, as PulseAudio's null source), made as a machine's devices are.
 devices() {
   [ "$server" = pipewire ] || return 0
   local way
@@ -107,8 +100,7 @@ restart_server() {
   wait "${daemons[@]}" 2>/dev/null || true
   server_start || die "$server did not start again: $(tail -n 3 "$dir/server.$server_starts.log")"
 }
-# record: what the sink plays from now on (the null sink's monitor hears exact
-# zeros but for that).
+# record: what the sink plays from now on; its monitor hears zeros but for that.
 record() {
   parec -d e2e_sink.monitor --raw --format=s16le --rate=44100 --channels=1 \
     >"$dir/heard.$server_starts.raw" 2>>"$dir/parec.log" &
