@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QWindow>
+#include <tuple>
 
 #include "ui/level_steps.h"
 #include "ui/volume_slider.h"
@@ -72,28 +73,17 @@ void Root::ShowLevel(Slider* slider, std::int32_t level) {
 // showed the first one's; the window still does not follow other programs.
 void Root::LinesMoved() {
     if (!Mixer) return;
-    for (clsVolume::Line line : Mixer->MovedLines()) {
-        switch (line) {
-            case clsVolume::Line::WaveVolume:
-                ShowLevel(RLautstärke, Mixer->WaveVolume());
-                break;
-            case clsVolume::Line::MicroVolume:
-                ShowLevel(RMicrofon, Mixer->MicroVolume());
-                break;
-            case clsVolume::Line::WaveInVolume:
-                ShowLevel(RWave, Mixer->WaveInVolume());
-                break;
-            case clsVolume::Line::MidVolume:
-                ShowLevel(RMidi, Mixer->MidVolume());
-                break;
-            case clsVolume::Line::LineInVolume:
-                ShowLevel(RLineIn, Mixer->LineInVolume());
-                break;
-            case clsVolume::Line::CD_Volume:
-                ShowLevel(RCDAudio, Mixer->CD_Volume());
-                break;
-        }
-    }
+    using Line = clsVolume::Line;
+    const std::tuple<Line, Slider*, std::int32_t (clsVolume::*)()> shown[] = {
+        {Line::WaveVolume, RLautstärke, &clsVolume::WaveVolume},
+        {Line::MicroVolume, RMicrofon, &clsVolume::MicroVolume},
+        {Line::WaveInVolume, RWave, &clsVolume::WaveInVolume},
+        {Line::MidVolume, RMidi, &clsVolume::MidVolume},
+        {Line::LineInVolume, RLineIn, &clsVolume::LineInVolume},
+        {Line::CD_Volume, RCDAudio, &clsVolume::CD_Volume}};
+    for (Line line : Mixer->MovedLines())
+        for (auto [which, slider, level] : shown)
+            if (which == line) ShowLevel(slider, ((*Mixer).*level)());
 }
 
 void Root::Form_QueryUnload(std::int16_t& /*Cancel*/, std::int16_t& /*UnloadMode*/) {
