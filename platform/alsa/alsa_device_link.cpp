@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "platform/failure_log.h"
 
@@ -142,7 +143,8 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
     bool givenUp = false;
     bool asked = false;  // the last thing done was answering a question
     std::optional<std::pair<AlsaLineKey, DWORD>> redone;  // the last late write made again
-    bool back = false;  // the device was opened again after it broke
+    bool back = false;                      // the device was opened again after it broke
+    bool redoing = false;                   // opening afresh to make a late write again
     std::map<AlsaLineKey, DWORD> settling;  // levels set since it came back
     Clock::time_point settleAt;
     auto nextOpen = Clock::now();
@@ -178,20 +180,25 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
         std::string message;
         int refused = 0;
         bool tell = false;
-        if (!device && posted != finished) {  // a question for a device that broke meanwhile
+        if (!device && posted != finished && !redoing) {  // for a device that broke meanwhile
             finished = posted.load();
             done.notify_all();
         } else if (!device && Clock::now() < nextOpen) {
             wake.wait_until(lock, nextOpen, [&] { return quit; });
         } else if (!device) {
+            const bool redo = std::exchange(redoing, false);
             int error = 0;
             if (!call([&] { device = AlsaMixerDevice::Open(name, error); })) break;
             nextOpen = Clock::now() + kReopenInterval;
+            // The late write's device did go: it answers no longer, or not as before.
+            if (redo && !device) open = false, message = Answering(false);
             if (device && Starting(awaited, catalogue.get(), device->Catalogue())) {
                 if (!startingSince) startingSince = Clock::now();
                 // Opened again shortly; meanwhile its lines stay as they were.
                 if (Clock::now() - *startingSince < kStartingPatience) {
                     if (!call([&] { device.reset(); })) break;
+                    if (redo) open = false, message = Answering(false);
+                    lock.unlock(), Say(message), lock.lock();
                     continue;
                 }
             }
@@ -231,9 +238,11 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 if (again) redone = written;
                 if (last && !again && !device->Broken()) {
                     pending.erase(now);
-                    if (back) settling.insert_or_assign(line, level), settleAt = Clock::now() + kSettle;
+                    if (back)
+                        settling.insert_or_assign(line, level), settleAt = Clock::now() + kSettle;
                 }
-                if (result < 0 && result != -ENOENT && !AlsaConnectionLost(result)) refused = result;
+                if (result < 0 && result != -ENOENT && !AlsaConnectionLost(result))
+                    refused = result;
             } else {
                 auto question = std::move(job);
                 if (!call([&] {
@@ -245,9 +254,12 @@ void AlsaDeviceLink::Shared::Run(const unsigned long mine) {
                 done.notify_all();
                 asked = true;
             }
-            if (device->Broken() || again) {
+            if (device->Broken()) {
                 open = false;
                 message = Answering(false);
+                if (!call([&] { device.reset(); })) break;
+            } else if (again) {  // with no word of it: a question waits for the fresh open
+                redoing = true;
                 if (!call([&] { device.reset(); })) break;
             } else {
                 message = Answering(true);
@@ -404,8 +416,7 @@ int AlsaDeviceLink::AwaitFirstOpen() {
 bool AlsaDeviceLink::AwaitOpen(std::chrono::milliseconds timeout) {
     Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
-    return s.done.wait_for(lock, timeout, [&] { return s.catalogue || s.ended; }) &&
-           s.catalogue;
+    return s.done.wait_for(lock, timeout, [&] { return s.catalogue || s.ended; }) && s.catalogue;
 }
 
 bool AlsaDeviceLink::Opening() const {

@@ -363,20 +363,27 @@ TEST(AlsaDeviceLink, ACallStuckForGoodIsGivenUpAndAFreshOpenAppliesTheLevels) {
 }
 
 // A write held by a hung server that reports success although it set nothing (the server was
-// killed meanwhile) is made once more on a fresh open.
+// killed meanwhile) is made once more on a fresh open. Held less than the deadline, that is no
+// word of a device that stopped answering, and a question asked meanwhile waits for it.
 TEST(AlsaDeviceLink, AWriteAHungServerHeldIsMadeAgainOnAFreshOpen) {
     VirtualCard card(kServer);
-    AlsaDeviceLink link("default", 100ms, 10s);
+    testing::internal::CaptureStderr();
+    AlsaDeviceLink link("default", 5s, 10s);
     ASSERT_EQ(link.AwaitFirstOpen(), 0);
     card.HangOpened(true, true);
     link.Write(kServerMaster, 0);
     ASSERT_TRUE(Eventually([&] { return card.Held(true); }));
-    std::this_thread::sleep_for(200ms);  // held past the deadline
-    card.Hang(false, true);
-    EXPECT_TRUE(Eventually([&] {
-        return card.Raw("Master Playback Volume", true) == Values({0, 0});
-    }));
+    std::thread release([&] {
+        std::this_thread::sleep_for(100ms);
+        card.Hang(false, true);
+    });
+    Values seen;
+    EXPECT_TRUE(
+        link.Ask([&](AlsaMixerDevice&) { seen = card.Raw("Master Playback Volume", true); }));
+    release.join();
+    EXPECT_EQ(seen, Values({0, 0}));
     EXPECT_EQ(card.Opens(true).size(), 2u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // A server frozen for good makes every fresh open hang too: the k-th call is given up no sooner
