@@ -80,42 +80,50 @@ bool Applied(testing_support::MixerClient& m, DWORD control) {
     return testing_support::Eventually([&] { return m.Read(control).has_value(); });
 }
 
-TEST(RealCards, EachLineMovesExactlyItsVolumes) {
-    for (const auto& [file, moves] : kCards) {
-        SCOPED_TRACE(file);
-        std::ifstream dump(std::string(PEGELWERK_CARDS_DIR "/") + file + ".amixer");
-        const auto elements = testing_support::AmixerElements(dump);
-        ASSERT_FALSE(elements.empty());
-        std::map<std::string, std::vector<long>> tops;  // each volume's channels at its maximum
-        for (const auto& e : elements)
-            if (long n, min, max; std::sscanf(e.c_str(), "%*[^:]:%ld:%ld:%ld", &n, &min, &max) == 3)
-                tops[e.substr(0, e.find(':'))].assign(n, max);
-        testing_support::VirtualCard vcard({.elements = elements});
-        testing_support::MixerClient m;
-        ASSERT_EQ(m.opened, MMSYSERR_NOERROR);
-        for (std::size_t i = 0; i < std::size(kTypes); ++i) {
-            DWORD control = m.Line(kTypes[i]).second;
-            if (!control && kTypes[i] == MIXERLINE_COMPONENTTYPE_SRC_LINE)
-                control = m.Line(MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY).second;
-            std::map<std::string, std::vector<long>> before;
-            for (const auto& [name, top] : tops) before[name] = vcard.Raw(name);
-            EXPECT_EQ(control ? m.Write(control, 65535) : MMSYSERR_NOERROR, MMSYSERR_NOERROR);
-            if (control) {
-                EXPECT_TRUE(Applied(m, control));
-            }
-            Controls moved;
-            for (const auto& [name, top] : tops) {
-                const auto now = vcard.Raw(name);
-                if (now == before[name]) continue;
-                moved.push_back(name);
-                EXPECT_EQ(now, top) << name;
-            }
-            Controls expected = moves.count(Line(i)) ? moves.at(Line(i)) : Controls{};
-            std::sort(expected.begin(), expected.end());
-            EXPECT_EQ(moved, expected) << kLineNames[i];
-            if (control) m.Write(control, 0), Applied(m, control);  // for a later line sharing it
+using Card = std::pair<const char*, std::map<Line, Controls>>;
+class RealCards : public testing::TestWithParam<Card> {};
+
+TEST_P(RealCards, EachLineMovesExactlyItsVolumes) {
+    const auto& [file, moves] = GetParam();
+    std::ifstream dump(std::string(PEGELWERK_CARDS_DIR "/") + file + ".amixer");
+    const auto elements = testing_support::AmixerElements(dump);
+    ASSERT_FALSE(elements.empty());
+    std::map<std::string, std::vector<long>> tops;  // each volume's channels at its maximum
+    for (const auto& e : elements)
+        if (long n, min, max; std::sscanf(e.c_str(), "%*[^:]:%ld:%ld:%ld", &n, &min, &max) == 3)
+            tops[e.substr(0, e.find(':'))].assign(n, max);
+    testing_support::VirtualCard vcard({.elements = elements});
+    testing_support::MixerClient m;
+    ASSERT_EQ(m.opened, MMSYSERR_NOERROR);
+    for (std::size_t i = 0; i < std::size(kTypes); ++i) {
+        DWORD control = m.Line(kTypes[i]).second;
+        if (!control && kTypes[i] == MIXERLINE_COMPONENTTYPE_SRC_LINE)
+            control = m.Line(MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY).second;
+        std::map<std::string, std::vector<long>> before;
+        for (const auto& [name, top] : tops) before[name] = vcard.Raw(name);
+        if (control) {
+            EXPECT_EQ(m.Write(control, 65535), MMSYSERR_NOERROR);
+            EXPECT_TRUE(Applied(m, control));
         }
+        Controls moved;
+        for (const auto& [name, top] : tops) {
+            const auto now = vcard.Raw(name);
+            if (now == before[name]) continue;
+            moved.push_back(name);
+            EXPECT_EQ(now, top) << name;
+        }
+        Controls expected = moves.count(Line(i)) ? moves.at(Line(i)) : Controls{};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(moved, expected) << kLineNames[i];
+        if (control) m.Write(control, 0), Applied(m, control);  // for a later line sharing it
     }
 }
+
+// One test a card, each named after its dump.
+INSTANTIATE_TEST_SUITE_P(Dumps, RealCards, testing::ValuesIn(kCards), [](const auto& info) {
+    std::string name = info.param.first;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+});
 
 }  // namespace
