@@ -79,13 +79,19 @@ server_start() {
   fi
 }
 # devices: PipeWire's null sink and source (a null sink with a source's class: two
-# channels, as PulseAudio's null source), made as a machine's devices are.
+# channels, as PulseAudio's null source), made as a machine's devices are:
+# - ranked as WirePlumber ranks a card's, for WirePlumber 0.5 also offers a
+#   sink's monitor as the default source, and picks it over an unranked source;
+# - always running, as a card is: PipeWire 1.4 drops the volume set on an
+#   idle null sink, which has no format yet.
 devices() {
   [ "$server" = pipewire ] || return 0
-  local way
+  local way priority
   for way in sink source; do
+    priority=$([ $way = sink ] && echo 1000 || echo 2000)
     poll 10 pw-cli create-node adapter "{ factory.name = support.null-audio-sink node.name = e2e_$way
-      media.class = Audio/${way^} audio.position = [ FL FR ] object.linger = true }" >/dev/null || return 1
+      media.class = Audio/${way^} audio.position = [ FL FR ] object.linger = true
+      priority.session = $priority node.always-process = true }" >/dev/null || return 1
   done
 }
 # server_ready: the server answers, its null sink and source the defaults.
@@ -93,12 +99,17 @@ server_ready() {
   poll 20 pactl info >/dev/null 2>&1 &&
     poll 10 eval '[ "$(pactl get-default-sink)" = e2e_sink ] && [ "$(pactl get-default-source)" = e2e_source ]'
 }
+# not_started AGAIN: the test ends with the defaults and the server's last words.
+not_started() {
+  die "$server did not start$1 (defaults $(pactl get-default-sink 2>&1), $(pactl get-default-source 2>&1)):" \
+    "$(tail -n 3 "$dir/server.$server_starts.log")"
+}
 # restart_server SIGNAL: the server's processes ended with SIGNAL and started again.
 restart_server() {
   server_signal "$1"
   poll 10 eval '! ps -o stat= -p "${daemons[*]}" | grep -qv Z' || die "$server did not end"
   wait "${daemons[@]}" 2>/dev/null || true
-  server_start || die "$server did not start again: $(tail -n 3 "$dir/server.$server_starts.log")"
+  server_start || not_started " again"
 }
 # record: what the sink plays from now on; its monitor hears zeros but for that.
 record() {
@@ -123,7 +134,7 @@ is() { [ "$(volume "$1")" = "$2" ]; }
 
 # The levels on 0..65536, 65536 raw steps for 65535 levels: 4 = 24000 = raw
 # 24000.37 -> 24000.
-server_start && devices && server_ready || die "$server did not start: $(tail -n 3 "$dir/server.1.log")"
+server_start && devices && server_ready || not_started ""
 pactl set-sink-volume @DEFAULT_SINK@ 20000
 pactl set-source-volume @DEFAULT_SOURCE@ 8000
 # PipeWire 1.4's null sink made a source keeps no volume, whoever sets it.
@@ -192,7 +203,7 @@ restart)
   xdotool key shift+Tab shift+Tab
   restart_server KILL
   t0=$(now_ms)
-  devices && server_ready || die "$server did not start again: $(tail -n 3 "$dir/server.$server_starts.log")"
+  devices && server_ready || not_started " again"
   echo "the server was back after $(($(now_ms) - t0)) ms"
   record
   sink_reaches 12000,12000 "the move made while the server hung reached the new server"
